@@ -1,0 +1,61 @@
+#include "core/modes.h"
+#include "core/layout.h"
+#include "core/payload.h"
+#include "core/product.h"
+#include "core/registry.h"
+#include "core/shortcut.h"
+#include "core/shutdown.h"
+#include "core/welcome.h"
+
+namespace lumiran {
+namespace {
+
+constexpr std::uint32_t kModulePathChars = 520;
+constexpr std::uint32_t kIconError = 0x10;        // MB_ICONERROR
+constexpr std::uint32_t kIconInformation = 0x40;  // MB_ICONINFORMATION
+constexpr int kShowNormal = 1;                    // SW_SHOWNORMAL
+
+void CopySelfTo(const std::wstring& uninstallerPath) {
+    wchar_t modulePath[kModulePathChars] = {};
+    (void)platform::GetOwnModulePath(modulePath, kModulePathChars);
+    // Replaces an older uninstaller; when run from the install folder this
+    // targets the running file itself and fails harmlessly.
+    (void)platform::CopyFileTo(modulePath, uninstallerPath, false);
+}
+
+void CreateShortcutIn(FolderId folder, const std::wstring& exePath) {
+    const std::wstring shortcutPath = ShortcutPath(folder);
+    if (!FolderResolved(shortcutPath, kShortcutSuffix)) return;
+    (void)CreateShortcut(shortcutPath, exePath, kShortcutDescription);
+}
+
+int FailInstall(bool silent) {
+    if (!silent) (void)platform::ShowMessageBox(kInstallFailedText, kInstallFailedCaption, kIconError);
+    return 1;
+}
+
+}  // namespace
+
+int RunInstall(platform::ModuleHandle instance, bool silent) {
+    const InstallLayout layout = BuildInstallLayout();
+    // Without LocalAppData the layout would point at the drive root, outside
+    // the user's profile: install nothing there.
+    if (!FolderResolved(layout.installDir, kInstallFolderSuffix)) return FailInstall(silent);
+    InstallChoice choice;
+    if (!silent && !ShowWelcomeDialog(instance, layout, choice)) return 0;
+    CloseRunningInstance();
+    if (!ExtractPayload(instance, layout.exePath)) return FailInstall(silent);
+    CopySelfTo(layout.uninstallerPath);
+    CreateShortcutIn(FolderId::Desktop, layout.exePath);
+    CreateShortcutIn(FolderId::Programs, layout.exePath);
+    SetAutostart(layout.exePath, choice.autostart);
+    WriteUninstallEntry(layout);
+    if (choice.launchAfterInstall) {
+        (void)platform::ShellExecuteFile(L"open", layout.exePath, nullptr, layout.installDir, kShowNormal);
+    } else {
+        (void)platform::ShowMessageBox(kInstalledText, kInstalledCaption, kIconInformation);
+    }
+    return 0;
+}
+
+}  // namespace lumiran

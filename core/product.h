@@ -1,0 +1,61 @@
+// Every name that identifies Lumiran on the user's machine and every text
+// the setup program shows, in one place.
+#pragma once
+
+#include <cstdint>
+
+namespace lumiran {
+
+inline constexpr const wchar_t* kProductName = L"Lumiran";
+inline constexpr const wchar_t* kProductVersion = L"2.1.0";
+inline constexpr const wchar_t* kMainWindowClass = L"LumiranRenderWindow";
+inline constexpr const wchar_t* kUninstallKeyPath =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumiran";
+inline constexpr const wchar_t* kRunKeyPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Appended as they stand: each supplies exactly one separator.
+inline constexpr const wchar_t* kInstallFolderSuffix = L"\\Programs\\Lumiran";
+inline constexpr const wchar_t* kExeSuffix = L"\\Lumiran.exe";
+inline constexpr const wchar_t* kUninstallerSuffix = L"\\Lumiran-Uninstall.exe";
+inline constexpr const wchar_t* kShortcutSuffix = L"\\Lumiran.lnk";
+
+// Resource ids, shared with resources/setup.rc.
+inline constexpr int IDI_APPICON = 101;
+inline constexpr int IDR_PAYLOAD = 201;
+
+// Welcome dialog command links.
+inline constexpr int IDC_INSTALL_AND_LAUNCH = 1001;
+inline constexpr int IDC_INSTALL_ONLY = 1002;
+
+// Shortcut description: product name, " - ", a 15-character tagline.
+inline constexpr const wchar_t* kShortcutDescription = L"Lumiran - 轻盈高效的桌面外壳与效率工具集";
+
+// Welcome dialog texts. The blurb ends with the install-folder label; the
+// folder itself is appended at run time.
+inline constexpr const wchar_t* kWelcomeTitle = L"安装 Lumiran v2.1.0";
+inline constexpr const wchar_t* kWelcomeInstruction = L"欢迎安装 Lumiran v2.1.0";
+inline constexpr const wchar_t* kWelcomeBlurb =
+    L"Lumiran 是为 Windows 打造的桌面外壳套件，以更流畅的任务栏、开始菜单与窗口管理替代原生外壳："
+    L"\n• 任务栏与开始菜单：分组固定、实时缩略图预览、全局应用快速搜索、自定义布局与主题配色。"
+    L"\n• 窗口管理：吸附分屏、多虚拟桌面、窗口置顶与透明度调节，快捷键一键整理所有窗口。"
+    L"\n• 效率工具：剪贴板历史、快速启动器、系统托盘与通知中心整合，并可通过插件扩展更多功能。"
+    L"\n\n安装目录：";
+inline constexpr const wchar_t* kInstallAndLaunchText =
+    L"立即安装并启动 Lumiran\n安装到当前用户目录，创建桌面与开始菜单快捷方式";
+inline constexpr const wchar_t* kInstallOnlyText =
+    L"仅安装（不立即启动）\n完成文件部署和快捷方式创建后关闭向导";
+inline constexpr const wchar_t* kAutostartCheckText = L"随 Windows 开机自动启动 Lumiran";
+
+// Message boxes.
+inline constexpr const wchar_t* kInstallFailedCaption = L"Lumiran 安装失败";
+inline constexpr const wchar_t* kInstallFailedText =
+    L"无法写入 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。";
+inline constexpr const wchar_t* kInstalledCaption = L"安装完成";
+inline constexpr const wchar_t* kInstalledText =
+    L"Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。";
+inline constexpr const wchar_t* kUninstallCaption = L"卸载 Lumiran";
+inline constexpr const wchar_t* kUninstallConfirmText =
+    L"确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）";
+inline constexpr const wchar_t* kUninstalledText = L"Lumiran 已安全卸载完成。";
+
+}  // namespace lumiran

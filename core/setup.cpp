@@ -1,0 +1,27 @@
+#include "core/modes.h"
+#include "core/switches.h"
+
+namespace lumiran {
+namespace {
+
+constexpr std::uint32_t kInitCommonControlsSize = 8;  // sizeof(INITCOMMONCONTROLSEX)
+constexpr std::uint32_t kStandardClasses = 0x4000;    // ICC_STANDARD_CLASSES
+
+}  // namespace
+
+int RunSetup(platform::ModuleHandle instance, const wchar_t* commandLine) {
+    // Installers run from Downloads folders: a DLL planted beside this file
+    // must never be loaded, so only System32 is searched from here on.
+    (void)platform::RestrictDllSearchToSystem32();
+    // Failures here show later, in the operations that need COM or comctl32.
+    (void)platform::InitializeComApartment();
+    (void)platform::InitCommonControls(kInitCommonControlsSize, kStandardClasses);
+    const std::wstring text = commandLine != nullptr ? commandLine : L"";
+    const CommandLineSwitches switches = ParseSwitches(text);
+    const int result = switches.uninstall ? RunUninstall(switches.silent)
+                                          : RunInstall(instance, switches.silent);
+    platform::UninitializeCom();
+    return result;
+}
+
+}  // namespace lumiran

@@ -1,0 +1,145 @@
+// The setup program's only view of the operating system.
+//
+// Each function translates one platform service and returns plain values;
+// none of them decides anything. The Windows build links platform/win32,
+// the host tests link a recording stand-in with the same declarations.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Opaque handles. On Windows they are HINSTANCE, HWND, HKEY, IShellLinkW*
+// and IPersistFile*; nothing outside platform/ looks inside them.
+struct ModuleObject;
+struct WindowObject;
+struct KeyObject;
+struct ShellLinkObject;
+struct PersistFileObject;
+using ModuleHandle = ModuleObject*;
+using WindowHandle = WindowObject*;
+using KeyHandle = KeyObject*;
+using ShellLink = ShellLinkObject*;
+using PersistFile = PersistFileObject*;
+
+using HResult = std::int32_t;  // negative means failure, S_FALSE is success
+using Status = std::int32_t;   // a Win32 error code; 0 is ERROR_SUCCESS
+
+enum class FolderId { LocalAppData, Desktop, Programs };
+
+// Process start-up.
+bool RestrictDllSearchToSystem32();
+HResult InitializeComApartment();  // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)
+void UninitializeCom();
+bool InitCommonControls(std::uint32_t size, std::uint32_t classes);
+
+// Known folders. The path is shell-allocated and must go back through
+// FreeTaskMemory, whatever the result code says.
+struct KnownFolderLookup {
+    HResult result;
+    wchar_t* path;
+};
+KnownFolderLookup GetKnownFolderPath(FolderId folder, std::uint32_t flags);
+void FreeTaskMemory(void* memory);
+
+// Windows of other processes.
+WindowHandle FindTopLevelWindow(const std::wstring& className);
+bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam);
+bool WindowExists(WindowHandle window);
+void SleepMilliseconds(std::uint32_t milliseconds);
+
+// Raw data resources of a module: the bytes in place, or {nullptr, 0}.
+struct ResourceBytes {
+    const void* data;
+    std::uint32_t size;
+};
+ResourceBytes LoadDataResource(ModuleHandle module, int id);
+
+// Files.
+std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity);
+bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists);
+bool RemoveFile(const std::wstring& path);
+
+// Registry, always below HKEY_CURRENT_USER.
+struct KeyOpening {
+    Status status;
+    KeyHandle key;
+};
+KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options, std::uint32_t access);
+Status SetKeyValue(KeyHandle key, const std::wstring& name, std::uint32_t type, const void* data,
+                   std::uint32_t size);
+Status DeleteKeyValue(KeyHandle key, const std::wstring& name);
+void CloseKey(KeyHandle key);
+Status DeleteUserKeyTree(const std::wstring& subKey);
+
+// The shell's ShellLink object (IShellLinkW and its IPersistFile).
+struct ShellLinkCreation {
+    HResult result;
+    ShellLink link;
+};
+ShellLinkCreation CreateShellLink();
+HResult ShellLinkSetPath(ShellLink link, const std::wstring& path);
+HResult ShellLinkSetWorkingDirectory(ShellLink link, const std::wstring& directory);
+HResult ShellLinkSetDescription(ShellLink link, const std::wstring& description);
+HResult ShellLinkSetIconLocation(ShellLink link, const std::wstring& path, int index);
+struct PersistFileQuery {
+    HResult result;
+    PersistFile file;
+};
+PersistFileQuery ShellLinkQueryPersistFile(ShellLink link);
+HResult PersistFileSave(PersistFile file, const std::wstring& path, bool remember);
+void ReleaseShellLink(ShellLink link);
+void ReleasePersistFile(PersistFile file);
+
+// Task dialog: a plain mirror of TASKDIALOGCONFIG, member by member.
+struct TaskDialogButton {
+    int id;
+    const wchar_t* text;
+};
+struct TaskDialogConfig {
+    std::uint32_t size;  // cbSize
+    WindowHandle parent;
+    ModuleHandle instance;
+    std::uint32_t flags;
+    std::uint32_t commonButtons;
+    const wchar_t* windowTitle;
+    std::uint16_t mainIconId;  // MAKEINTRESOURCEW of this id, resolved against instance
+    const wchar_t* mainInstruction;
+    const wchar_t* content;
+    std::uint32_t buttonCount;
+    const TaskDialogButton* buttons;
+    int defaultButton;
+    std::uint32_t radioButtonCount;
+    const TaskDialogButton* radioButtons;
+    int defaultRadioButton;
+    const wchar_t* verificationText;
+    const wchar_t* expandedInformation;
+    const wchar_t* expandedControlText;
+    const wchar_t* collapsedControlText;
+    const wchar_t* footerIcon;
+    const wchar_t* footer;
+    void* callback;
+    std::intptr_t callbackData;
+    std::uint32_t width;
+};
+struct TaskDialogAnswer {
+    HResult result;
+    int button;
+    bool verificationChecked;
+};
+// The button variable starts at initialButton and the verification variable
+// at initialVerification; no radio-button variable is passed.
+TaskDialogAnswer ShowTaskDialog(const TaskDialogConfig& config, int initialButton,
+                                bool initialVerification);
+
+// Message box without an owner window; returns the button id.
+int ShowMessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style);
+
+// ShellExecuteW with no owner window; returns its instance-handle result.
+std::intptr_t ShellExecuteFile(const wchar_t* verb, const std::wstring& file,
+                               const wchar_t* parameters, const std::wstring& directory,
+                               int showCommand);
+
+}  // namespace platform

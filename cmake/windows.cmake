@@ -24,3 +24,7 @@ include(resources/resources.cmake)
 set(LUMIRAN_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/wine-run;${LUMIRAN_WINE_DIR})
 include(tests/wine/tests.cmake)
+
+# The image read by independent tools, and the end-to-end scenarios.
+include(tests/image/tests.cmake)
+include(tests/e2e/tests.cmake)

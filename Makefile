@@ -1,0 +1,61 @@
+# Lumiran Setup: make demo (build and run the installer), make test (every test).
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+HOST := build/host
+WIN := build/win64
+
+# Debian packages the build, the tests and the demo need.
+PACKAGES := cmake make g++ googletest libgtest-dev \
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+    wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
+    liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \
+    strace nsis osslsigncode openssl
+
+.PHONY: deps build build-host build-win test test-host test-win demo bench icon clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  export DEBIAN_FRONTEND=noninteractive; \
+	  apt-get update -qq && apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	fi
+
+$(HOST)/CMakeCache.txt:
+	cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+
+$(WIN)/CMakeCache.txt:
+	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build-host: $(HOST)/CMakeCache.txt
+	cmake --build $(HOST) -j$(JOBS)
+
+build-win: $(WIN)/CMakeCache.txt
+	cmake --build $(WIN) -j$(JOBS)
+
+build: build-host build-win
+
+test-host: deps build-host
+	cd $(HOST) && ctest --output-on-failure -j$(JOBS)
+
+# Wine tests share one X server; each makes its own prefix.
+test-win: deps build-win
+	cd $(WIN) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j$(JOBS)
+
+test: deps
+	$(MAKE) --no-print-directory build
+	$(MAKE) --no-print-directory test-host
+	$(MAKE) --no-print-directory test-win
+
+demo: deps build-win
+	tools/demo.sh $(WIN)
+
+bench: deps build-win
+	bench/run.sh $(WIN)
+
+# Regenerates resources/lumiran.ico from its source, resources/make_icon.py.
+icon:
+	/usr/bin/python3 resources/make_icon.py
+
+clean:
+	rm -rf build

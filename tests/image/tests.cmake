@@ -1,0 +1,1 @@
+# Checks of the built setup image by independent tools.

@@ -1,24 +1,30 @@
 #include "core/layout.h"
 
-#include <memory>
-
 #include "core/product.h"
 
 namespace lumiran {
 namespace {
 
-struct TaskMemoryFree {
-    void operator()(wchar_t* memory) const { platform::FreeTaskMemory(memory); }
+// Owns a shell-allocated string. It is freed unconditionally, null included:
+// the shell's contract is to free whatever the lookup handed back.
+class ShellString {
+public:
+    explicit ShellString(wchar_t* text) : text_(text) {}
+    ShellString(const ShellString&) = delete;
+    ShellString& operator=(const ShellString&) = delete;
+    ~ShellString() { platform::FreeTaskMemory(text_); }
+    const wchar_t* get() const { return text_; }
+
+private:
+    wchar_t* text_;
 };
-using ShellString = std::unique_ptr<wchar_t, TaskMemoryFree>;
 
 }  // namespace
 
 std::wstring GetKnownFolder(FolderId folder) {
     const platform::KnownFolderLookup lookup = platform::GetKnownFolderPath(folder, kKnownFolderCreate);
-    // The shell may hand out memory even on failure; it goes back either way.
     const ShellString path(lookup.path);
-    if (lookup.result < 0 || !path) return std::wstring();
+    if (lookup.result < 0 || path.get() == nullptr) return std::wstring();
     return std::wstring(path.get());
 }
 

@@ -11,6 +11,8 @@ struct SwitchCase {
     bool uninstall;
 };
 
+void PrintTo(const SwitchCase& c, std::ostream* out) { *out << ::testing::PrintToString(std::wstring(c.commandLine)); }
+
 class Switches : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(Switches, CaseSensitiveSubstringsAnywhere) {

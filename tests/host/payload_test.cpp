@@ -85,6 +85,16 @@ TEST_F(Payload, APlainFileWhereTheFolderShouldBeFails) {
     EXPECT_TRUE(fs::is_regular_file(root / "Programs"));
 }
 
+#ifdef _WIN32
+// Windows paths are wide natively; on the host the standard library's path
+// conversion from wide text accepts ASCII only, so this runs in the cross build.
+TEST_F(Payload, FoldersWithSpacesAndNonAsciiNames) {
+    const std::wstring exe = root.wstring() + L"/Zoë 测试 用户/Programs/Lumiran/Lumiran.exe";
+    ASSERT_TRUE(ExtractPayload(Module(), exe));
+    EXPECT_EQ(ReadAll(fs::path(exe)), fake::Fake().script.payload);
+}
+#endif
+
 TEST_F(Payload, AnEmptyPathFails) { EXPECT_FALSE(ExtractPayload(Module(), L"")); }
 
 TEST_F(Payload, AFolderAtThePathItselfFails) {

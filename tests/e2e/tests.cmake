@@ -1,1 +1,15 @@
 # End-to-end scenarios: the real installer in fresh Wine prefixes, driven by a Windows test driver.
+add_executable(e2e_driver ${CMAKE_SOURCE_DIR}/tests/e2e/driver.cpp)
+set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME e2e-driver RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
+target_link_libraries(e2e_driver PRIVATE user32 advapi32)
+target_link_options(e2e_driver PRIVATE ${LUMIRAN_UNICODE_ENTRY})
+
+# Each scenario is a script of its own, in a fresh prefix; they need an X
+# display (xvfb-run) and skip without one.
+set(LUMIRAN_E2E_SCENARIOS
+  )
+foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
+  add_test(NAME e2e.${scenario}
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(e2e.${scenario} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 LABELS e2e)
+endforeach()

@@ -1,0 +1,136 @@
+# Shared by the end-to-end scenarios; sourced with the build directory as $1.
+#
+# Gives every scenario a fresh Wine prefix of its own, the driver (tests/e2e/
+# driver.cpp) as `drv`, the installed layout as host and Windows paths, and
+# checks that count failures instead of stopping at the first one.
+set -u
+export LC_ALL=C.UTF-8
+
+E2E_BUILD=$(cd "${1:?usage: scenario.sh BUILD_DIR}" && pwd)
+E2E_SOURCE=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+SETUP_EXE=$E2E_BUILD/Lumiran-Setup-2.1.0-x64.exe
+SUITE_EXE=$E2E_BUILD/suite/Lumiran.exe
+DRIVER_EXE=$E2E_BUILD/e2e/e2e-driver.exe
+WINE=${WINE:-/usr/lib/wine/wine64}
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "SKIP: needs an X display (run under xvfb-run)"
+    exit 77
+fi
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+WINEPREFIX=$("$E2E_SOURCE/tests/wine/wine-prefix" "$E2E_BUILD/wine") || exit 1
+export WINEPREFIX
+E2E_TMP=$WINEPREFIX/e2e-tmp
+mkdir -p "$E2E_TMP"
+
+e2e_cleanup() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] && echo "prefix kept: $WINEPREFIX" || rm -rf "$WINEPREFIX"
+}
+trap e2e_cleanup EXIT
+
+E2E_FAILURES=0
+ok() { echo "ok - $1"; }
+not_ok() {
+    echo "FAIL - $1"
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+}
+# check DESCRIPTION COMMAND [ARGS...]: passes when the command succeeds.
+check() {
+    local what=$1
+    shift
+    if "$@"; then ok "$what"; else not_ok "$what"; fi
+}
+# expect DESCRIPTION ACTUAL EXPECTED
+expect() {
+    if [ "$2" = "$3" ]; then
+        ok "$1"
+    else
+        not_ok "$1"
+        printf '    expected: %s\n    actual:   %s\n' "$3" "$2" | sed 's/^/  /'
+    fi
+}
+finish() {
+    if [ "$E2E_FAILURES" -ne 0 ]; then
+        echo "$E2E_FAILURES check(s) failed"
+        exit 1
+    fi
+    echo "all checks passed"
+    exit 0
+}
+
+# The driver, with CR line ends of the console taken off.
+drv() { "$WINE" "$DRIVER_EXE" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# Layout of the prefix's user, host side and Windows side.
+E2E_USER=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+PROFILE=$WINEPREFIX/drive_c/users/$E2E_USER
+WIN_PROFILE="C:\\users\\$E2E_USER"
+set_layout() {  # set_layout HOST_LOCALAPPDATA WINDOWS_LOCALAPPDATA
+    INSTALL_DIR=$1/Programs/Lumiran
+    WIN_INSTALL_DIR="$2\\Programs\\Lumiran"
+    WIN_EXE="$WIN_INSTALL_DIR\\Lumiran.exe"
+    WIN_UNINSTALLER="$WIN_INSTALL_DIR\\Lumiran-Uninstall.exe"
+}
+set_layout "$PROFILE/AppData/Local" "$WIN_PROFILE\\AppData\\Local"
+DESKTOP_LINK=$PROFILE/Desktop/Lumiran.lnk
+PROGRAMS_LINK="$PROFILE/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumiran.lnk"
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiran'
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+SUITE_CLASS=LumiranRenderWindow
+
+# Texts the setup program shows.
+WELCOME_TITLE='安装 Lumiran v2.1.0'
+INSTALL_FAILED_CAPTION='Lumiran 安装失败'
+INSTALL_FAILED_TEXT='无法写入 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。'
+INSTALLED_CAPTION='安装完成'
+INSTALLED_TEXT='Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。'
+UNINSTALL_CAPTION='卸载 Lumiran'
+UNINSTALL_CONFIRM_TEXT='确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）'
+UNINSTALLED_TEXT='Lumiran 已安全卸载完成。'
+SHORTCUT_DESCRIPTION='Lumiran - 轻盈高效的桌面外壳与效率工具集'
+
+# run_setup OUT [ARGS...]: runs the installer to its end (in the background
+# when the caller adds &), writing the driver's report to OUT.
+run_setup() {
+    local out=$1
+    shift
+    drv run "$SETUP_EXE" "$@" >"$out"
+}
+# The exit code in a report of `drv run`, and the windows it saw.
+exit_code_of() { sed -n 's/^exit //p' "$1"; }
+windows_of() { grep '^window ' "$1"; }
+
+# Waits for a background job and reports it, so that no check runs before
+# the installer has ended.
+join() { wait "$@" 2>/dev/null || true; }
+
+# Starts the installed suite (or another exe) with test switches; returns once
+# its window is there.
+start_suite() {  # start_suite WINDOWS_EXE TITLE [ARGS...]
+    local exe=$1 title=$2
+    shift 2
+    drv start "$exe" "--title=$title" "$@" >/dev/null && drv wait-window "$SUITE_CLASS" "$title"
+}
+suite_windows() { drv count-windows "$SUITE_CLASS" "$@"; }
+
+# Registry: one value as "TYPE SIZE DATA", or the whole key.
+reg_value() { drv reg-query "$1" "$2" 2>/dev/null; }
+has_value() { drv reg-query "$1" "$2" >/dev/null 2>&1; }
+has_key() { drv reg-dump "$1" >/dev/null 2>&1; }
+
+# lnkinfo's line for FIELD, e.g. "Local path".
+lnk_field() { lnkinfo "$1" 2>/dev/null | sed -n "s/^\t$2[[:space:]]*: //p"; }
+
+# What a UTF-16LE report of the stand-in suite says (line 1: working
+# directory, line 2: command line).
+suite_report() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r'; }
+
+# Files in a folder, names only, sorted.
+files_in() { (cd "$1" 2>/dev/null && ls -A | sort | tr '\n' ' ' | sed 's/ $//'); }
+
+# Windows path of a host path inside drive_c.
+win_path() { echo "C:${1#"$WINEPREFIX/drive_c"}" | tr / '\\'; }

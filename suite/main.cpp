@@ -8,6 +8,9 @@
 //   --report=PATH           write the working directory and the command line
 //                           to PATH (UTF-16LE), one per line, at start
 //   --title=TEXT            window title, to tell two instances apart
+// and one test-only environment variable, for starts that pass no arguments
+// (the setup program's own launch):
+//   LUMIRAN_SUITE_REPORT=PATH   as --report=PATH, when that is not given
 #include <windows.h>
 
 #include <cwchar>
@@ -47,7 +50,13 @@ Options ParseOptions(const std::wstring& commandLine) {
     options.ignoreClose = commandLine.find(L"--ignore-close") != std::wstring::npos;
     std::wstring value;
     if (FindOption(commandLine, L"close-delay", value)) options.closeDelayMs = static_cast<UINT>(std::wcstoul(value.c_str(), nullptr, 10));
-    if (FindOption(commandLine, L"report", value)) options.reportPath = value;
+    if (FindOption(commandLine, L"report", value)) {
+        options.reportPath = value;
+    } else {
+        wchar_t path[MAX_PATH * 4] = {};
+        const DWORD length = ::GetEnvironmentVariableW(L"LUMIRAN_SUITE_REPORT", path, MAX_PATH * 4);
+        if (length > 0 && length < MAX_PATH * 4) options.reportPath = path;
+    }
     if (FindOption(commandLine, L"title", value)) options.title = value;
     return options;
 }

@@ -38,7 +38,8 @@
 namespace {
 
 constexpr DWORD kWaitMs = 20000;
-constexpr DWORD kPollMs = 25;
+constexpr DWORD kPollMs = 10;
+constexpr DWORD kSettleMs = 200;
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr wchar_t kWelcomeTitle[] = L"安装 Lumiran v2.1.0";
 constexpr int kMessageTextId = 0xFFFF;
@@ -144,25 +145,31 @@ std::wstring JoinCommandLine(wchar_t** first, wchar_t** last) {
     return line;
 }
 
+// Started without the driver's standard handles: under Wine a child would
+// otherwise keep the script's pipe open for as long as it runs.
 bool Start(std::wstring commandLine, PROCESS_INFORMATION& process) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
     return ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process) != FALSE;
 }
 
+// Visible top-level windows of one process, in the order first seen. A
+// window counts again when its handle comes back with another class or title,
+// as Wine may hand a freed handle to the next window.
 struct WindowsOfProcess {
     DWORD processId;
-    std::map<HWND, std::wstring>* seen;
+    std::vector<std::pair<HWND, std::wstring>> seen;
 };
 
 BOOL CALLBACK NoteWindow(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<WindowsOfProcess*>(context);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search.processId && ::IsWindowVisible(window) && search.seen->count(window) == 0) {
-        (*search.seen)[window] = ClassName(window) + L" " + WindowText(window);
-    }
+    if (owner != search.processId || !::IsWindowVisible(window)) return TRUE;
+    const std::pair<HWND, std::wstring> entry(window, ClassName(window) + L" " + WindowText(window));
+    if (std::find(search.seen.begin(), search.seen.end(), entry) == search.seen.end()) search.seen.push_back(entry);
     return TRUE;
 }
 
@@ -172,8 +179,7 @@ int RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs) {
     if (!Start(commandLine, info)) return Fail(L"cannot start " + commandLine);
     const Handle process(info.hProcess);
     const Handle thread(info.hThread);
-    std::map<HWND, std::wstring> seen;
-    WindowsOfProcess search{info.dwProcessId, &seen};
+    WindowsOfProcess search{info.dwProcessId, {}};
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (::WaitForSingleObject(process.get(), kPollMs) == WAIT_TIMEOUT) {
         ::EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&search));
@@ -183,7 +189,7 @@ int RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs) {
             break;
         }
     }
-    for (const auto& window : seen) Print(L"window " + window.second);
+    for (const auto& window : search.seen) Print(L"window " + window.second);
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);
     Print(L"exit " + std::to_wstring(code));
@@ -210,12 +216,15 @@ std::vector<HWND> FindWindows(const std::wstring& className, const wchar_t* titl
     return query.found;
 }
 
-// The first visible window of the class and title, once it appears.
+// The first visible window of the class and title, once it appears. It is
+// given a moment to settle, as a user would, before anyone acts on it.
 HWND WaitForWindow(const std::wstring& className, const wchar_t* title) {
     const ULONGLONG deadline = ::GetTickCount64() + kWaitMs;
     do {
         for (const HWND window : FindWindows(className, title)) {
-            if (::IsWindowVisible(window)) return window;
+            if (!::IsWindowVisible(window)) continue;
+            ::Sleep(kSettleMs);
+            return window;
         }
         ::Sleep(kPollMs);
     } while (::GetTickCount64() < deadline);

@@ -22,7 +22,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 WINEPREFIX=$("$E2E_SOURCE/tests/wine/wine-prefix" "$E2E_BUILD/wine") || exit 1
 export WINEPREFIX
-E2E_TMP=$WINEPREFIX/e2e-tmp
+# Scratch files of the scenario, visible to Windows programs as C:\e2e.
+E2E_TMP=$WINEPREFIX/drive_c/e2e
+WIN_TMP="C:\\e2e"
 mkdir -p "$E2E_TMP"
 
 e2e_cleanup() {
@@ -43,6 +45,12 @@ check() {
     local what=$1
     shift
     if "$@"; then ok "$what"; else not_ok "$what"; fi
+}
+# check_not DESCRIPTION COMMAND [ARGS...]: passes when the command fails.
+check_not() {
+    local what=$1
+    shift
+    if "$@"; then not_ok "$what"; else ok "$what"; fi
 }
 # expect DESCRIPTION ACTUAL EXPECTED
 expect() {

@@ -7,7 +7,10 @@ target_link_options(e2e_driver PRIVATE ${LUMIRAN_UNICODE_ENTRY})
 # Each scenario is a script of its own, in a fresh prefix; they need an X
 # display (xvfb-run) and skip without one.
 set(LUMIRAN_E2E_SCENARIOS
-  )
+  install_silent
+  install_only
+  install_and_launch
+  install_cancel)
 foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
   add_test(NAME e2e.${scenario}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})

@@ -11,6 +11,7 @@
 //   wait-window CLASS [TITLE]         wait until such a top-level window exists
 //   wait-gone CLASS [TITLE]           wait until no such window exists
 //   count-windows CLASS [TITLE]       print how many exist
+//   close-window CLASS [TITLE]        post WM_CLOSE to each, wait until gone
 //   dialog-texts                      print the welcome dialog's controls
 //   dialog-click [--verify] BUTTON    tick the check box, then press BUTTON
 //   dialog-close                      close the welcome dialog by its close box
@@ -443,6 +444,10 @@ int wmain(int argc, wchar_t** argv) {
         return WaitForWindow(arg(2), title) != nullptr ? 0 : Fail(L"no window " + arg(2));
     }
     if (command == L"wait-gone" && argc >= 3) {
+        return WaitUntilGone(arg(2), title) ? 0 : Fail(L"still there: " + arg(2));
+    }
+    if (command == L"close-window" && argc >= 3) {
+        for (const HWND window : FindWindows(arg(2), title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
         return WaitUntilGone(arg(2), title) ? 0 : Fail(L"still there: " + arg(2));
     }
     if (command == L"count-windows" && argc >= 3) {

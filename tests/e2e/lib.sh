@@ -125,6 +125,14 @@ start_suite() {  # start_suite WINDOWS_EXE TITLE [ARGS...]
 }
 suite_windows() { drv count-windows "$SUITE_CLASS" "$@"; }
 
+# A finished silent install with the suite it started closed again: the
+# starting point of the scenarios that work on an existing installation.
+install_quietly() {
+    run_setup "$E2E_TMP/install-quietly.txt" /S
+    [ "$(exit_code_of "$E2E_TMP/install-quietly.txt")" = 0 ] || { not_ok "silent install"; return 1; }
+    drv wait-window "$SUITE_CLASS" && drv close-window "$SUITE_CLASS"
+}
+
 # Registry: one value as "TYPE SIZE DATA", or the whole key.
 reg_value() { drv reg-query "$1" "$2" 2>/dev/null; }
 has_value() { drv reg-query "$1" "$2" >/dev/null 2>&1; }

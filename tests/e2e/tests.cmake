@@ -10,7 +10,11 @@ set(LUMIRAN_E2E_SCENARIOS
   install_silent
   install_only
   install_and_launch
-  install_cancel)
+  install_cancel
+  install_over_running_suite
+  reinstall
+  install_payload_locked
+  install_slash_path)
 foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
   add_test(NAME e2e.${scenario}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})

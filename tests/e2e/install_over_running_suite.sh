@@ -1,0 +1,19 @@
+#!/bin/bash
+# A silent reinstall while the installed suite runs: the suite is asked to
+# close (it takes a moment, as a real one would) and only then is its file
+# rewritten; the new suite is started and the old one is gone.
+source "$(dirname "$0")/lib.sh" "$1"
+
+install_quietly
+check "the installed suite runs" start_suite "$WIN_EXE" old --close-delay=300
+written_before=$(stat -c %y "$INSTALL_DIR/Lumiran.exe")
+
+run_setup "$E2E_TMP/reinstall.txt" /S
+expect "exit code" "$(exit_code_of "$E2E_TMP/reinstall.txt")" 0
+expect "no window of the installer" "$(windows_of "$E2E_TMP/reinstall.txt")" ""
+expect "the old suite is gone" "$(suite_windows old)" 0
+check "the new suite runs" drv wait-window "$SUITE_CLASS" Lumiran
+check_not "Lumiran.exe was rewritten" test "$(stat -c %y "$INSTALL_DIR/Lumiran.exe")" = "$written_before"
+check "Lumiran.exe is the payload" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
+
+finish

@@ -1,0 +1,47 @@
+#!/bin/bash
+# Lumiran.exe held open by another program without write sharing: the
+# payload can't be written, so the install fails with exit code 1, silently
+# under /S and with the error box otherwise, and none of the later steps
+# runs: no uninstaller, no shortcut, no registration, no autostart change.
+source "$(dirname "$0")/lib.sh" "$1"
+
+mkdir -p "$INSTALL_DIR"
+echo "an older Lumiran.exe" >"$INSTALL_DIR/Lumiran.exe"
+cp "$INSTALL_DIR/Lumiran.exe" "$E2E_TMP/old-exe"
+drv reg-set "$RUN_KEY" Lumiran sz '"C:\old place\Lumiran.exe"'
+run_before=$(drv reg-dump "$RUN_KEY")
+
+# Straight to the file, so that "held" shows as soon as the driver says it.
+"$WINE" "$DRIVER_EXE" hold-open "$WIN_EXE" 60 >"$E2E_TMP/hold.txt" &
+holder=$!
+for _ in $(seq 100); do grep -q held "$E2E_TMP/hold.txt" 2>/dev/null && break; sleep 0.1; done
+check "Lumiran.exe is held open" grep -q held "$E2E_TMP/hold.txt"
+
+nothing_written() {
+    check "$1: the held file is unchanged" cmp -s "$INSTALL_DIR/Lumiran.exe" "$E2E_TMP/old-exe"
+    expect "$1: no uninstaller" "$(files_in "$INSTALL_DIR")" "Lumiran.exe"
+    check_not "$1: no Desktop shortcut" test -e "$DESKTOP_LINK"
+    check_not "$1: no Programs shortcut" test -e "$PROGRAMS_LINK"
+    check_not "$1: no registration" has_key "$UNINSTALL_KEY"
+    expect "$1: autostart value unchanged" "$(drv reg-dump "$RUN_KEY")" "$run_before"
+    expect "$1: no suite started" "$(suite_windows)" 0
+}
+
+run_setup "$E2E_TMP/silent.txt" /S
+expect "silent: exit code" "$(exit_code_of "$E2E_TMP/silent.txt")" 1
+expect "silent: no window" "$(windows_of "$E2E_TMP/silent.txt")" ""
+nothing_written silent
+
+run_setup "$E2E_TMP/interactive.txt" &
+setup=$!
+check "interactive: autostart ticked, install only" drv dialog-click --verify 1002
+expect "interactive: the error box" "$(drv msgbox "$INSTALL_FAILED_CAPTION" ok)" \
+    "$INSTALL_FAILED_TEXT"$'\n'"buttons: 1"
+join $setup
+expect "interactive: exit code" "$(exit_code_of "$E2E_TMP/interactive.txt")" 1
+expect "interactive: no completion box" "$(windows_of "$E2E_TMP/interactive.txt")" \
+    "window #32770 $WELCOME_TITLE"$'\n'"window #32770 $INSTALL_FAILED_CAPTION"
+nothing_written interactive
+
+kill $holder 2>/dev/null
+finish

@@ -1,0 +1,37 @@
+#!/bin/bash
+# An install over an existing one writes everything again: both executables
+# (damaged beforehand, one longer than the payload) are replaced, a missing
+# shortcut comes back, the registration values are restored while a foreign
+# value stays, and the autostart value follows the new choice.
+source "$(dirname "$0")/lib.sh" "$1"
+
+run_setup "$E2E_TMP/first.txt" &
+setup=$!
+drv dialog-click --verify 1002 && drv msgbox "$INSTALLED_CAPTION" ok >/dev/null
+join $setup
+check "first install wrote the autostart value" has_value "$RUN_KEY" Lumiran
+
+head -c 3000000 /dev/urandom >"$INSTALL_DIR/Lumiran.exe"
+echo junk >"$INSTALL_DIR/Lumiran-Uninstall.exe"
+rm "$DESKTOP_LINK"
+drv reg-set "$UNINSTALL_KEY" DisplayVersion sz 1.0.0
+drv reg-set "$UNINSTALL_KEY" EstimatedSize dword 7
+drv reg-set "$UNINSTALL_KEY" Comments sz "added by someone else"
+
+run_setup "$E2E_TMP/second.txt" &
+setup=$!
+check "second install: autostart left unticked" drv dialog-click 1002
+drv msgbox "$INSTALLED_CAPTION" ok >/dev/null
+join $setup
+
+expect "exit code" "$(exit_code_of "$E2E_TMP/second.txt")" 0
+check "Lumiran.exe replaced, at the payload's length" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
+check "Lumiran-Uninstall.exe replaced" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
+check "Desktop shortcut written again" test -f "$DESKTOP_LINK"
+expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ 12 2.1.0"
+expect "EstimatedSize restored" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "REG_DWORD 4 1024"
+expect "foreign value kept" "$(reg_value "$UNINSTALL_KEY" Comments)" "REG_SZ 44 added by someone else"
+expect "nine values and the foreign one" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 10
+check_not "the autostart value follows the new choice: gone" has_value "$RUN_KEY" Lumiran
+
+finish

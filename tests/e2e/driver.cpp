@@ -21,6 +21,8 @@
 //                                     and every subkey ("[NAME]"), sorted
 //   reg-set KEY NAME sz|dword DATA    write one value, creating the key
 //   reg-add KEY                       create a key
+//   lnk-target PATH                   print the target that the shell reads from
+//                                     the shortcut at PATH
 //   hold-open PATH SECONDS            open PATH without write or delete sharing,
 //                                     print "held", keep it open
 //
@@ -28,6 +30,8 @@
 // success, 1 when a check fails or a wait times out, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -395,6 +399,47 @@ int RegSet(const std::wstring& keyName, const std::wstring& valueName, const std
     return status == ERROR_SUCCESS ? 0 : Fail(L"cannot set " + valueName);
 }
 
+// An interface pointer released when it goes out of scope.
+template <typename Interface>
+class Com {
+public:
+    Com() = default;
+    ~Com() {
+        if (pointer_ != nullptr) pointer_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    Interface* operator->() const { return pointer_; }
+    void** out() { return reinterpret_cast<void**>(&pointer_); }
+    explicit operator bool() const { return pointer_ != nullptr; }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// As the shell resolves it: through the link's item list, which holds the
+// full names, unlike the ANSI path of its link-information block.
+int LinkTarget(const std::wstring& path) {
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail(L"no COM");
+    int result = 0;
+    {
+        Com<IShellLinkW> link;
+        Com<IPersistFile> file;
+        wchar_t target[MAX_PATH] = {};
+        if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      link.out())) ||
+            FAILED(link->QueryInterface(IID_IPersistFile, file.out())) ||
+            FAILED(file->Load(path.c_str(), STGM_READ)) ||
+            FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+            result = Fail(L"cannot read " + path);
+        } else {
+            Print(target);
+        }
+    }
+    ::CoUninitialize();
+    return result;
+}
+
 int HoldOpen(const std::wstring& path, DWORD seconds) {
     const Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -482,6 +527,7 @@ int wmain(int argc, wchar_t** argv) {
         Key key;
         return CreateKey(arg(2), key) ? 0 : Fail(L"cannot create " + arg(2));
     }
+    if (command == L"lnk-target" && argc == 3) return LinkTarget(arg(2));
     if (command == L"hold-open" && argc == 4) {
         return HoldOpen(arg(2), std::wcstoul(argv[3], nullptr, 10));
     }

@@ -26,6 +26,7 @@ for link in "$DESKTOP_LINK" "$PROGRAMS_LINK"; do
     expect "$name: icon" "$(lnk_field "$link" 'Icon location')" "$WIN_EXE"
     expect "$name: icon index" "$(lnk_field "$link" 'Icon index')" 0
     expect "$name: no arguments" "$(lnk_field "$link" 'Command line arguments')" ""
+    expect "$name: the shell resolves it to the suite" "$(drv lnk-target "$(win_path "$link")")" "$WIN_EXE"
 done
 
 expect "registration: the nine values and nothing else" "$(drv reg-dump "$UNINSTALL_KEY")" "$(cat <<EOF

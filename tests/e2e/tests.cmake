@@ -1,7 +1,7 @@
 # End-to-end scenarios: the real installer in fresh Wine prefixes, driven by a Windows test driver.
 add_executable(e2e_driver ${CMAKE_SOURCE_DIR}/tests/e2e/driver.cpp)
 set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME e2e-driver RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
-target_link_libraries(e2e_driver PRIVATE user32 advapi32)
+target_link_libraries(e2e_driver PRIVATE user32 advapi32 ole32 uuid)
 target_link_options(e2e_driver PRIVATE ${LUMIRAN_UNICODE_ENTRY})
 
 # Each scenario is a script of its own, in a fresh prefix; they need an X
@@ -14,7 +14,8 @@ set(LUMIRAN_E2E_SCENARIOS
   install_over_running_suite
   reinstall
   install_payload_locked
-  install_slash_path)
+  install_slash_path
+  install_unicode_folder)
 foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
   add_test(NAME e2e.${scenario}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})

@@ -15,7 +15,14 @@ set(LUMIRAN_E2E_SCENARIOS
   reinstall
   install_payload_locked
   install_slash_path
-  install_unicode_folder)
+  install_unicode_folder
+  uninstall_lifecycle
+  uninstall_declined
+  uninstall_silent
+  uninstall_suite_ignores_close
+  uninstall_leaves_foreign_things
+  uninstall_nothing_installed
+  uninstall_from_elsewhere)
 foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
   add_test(NAME e2e.${scenario}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})

@@ -12,6 +12,7 @@
 //   wait-gone CLASS [TITLE]           wait until no such window exists
 //   count-windows CLASS [TITLE]       print how many exist
 //   close-window CLASS [TITLE]        post WM_CLOSE to each, wait until gone
+//   window-rect CLASS TITLE           print where the window is, as WxH+X+Y
 //   dialog-texts                      print the welcome dialog's controls
 //   dialog-click [--verify] BUTTON    tick the check box, then press BUTTON
 //   dialog-close                      close the welcome dialog by its close box
@@ -79,7 +80,7 @@ private:
     HKEY key_ = nullptr;
 };
 
-void Print(const std::wstring& text) {
+void Write(DWORD stream, const std::wstring& text) {
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -87,12 +88,13 @@ void Print(const std::wstring& text) {
                           nullptr, nullptr);
     bytes += '\n';
     DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
-                &written, nullptr);
+    ::WriteFile(::GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+void Print(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
+
 int Fail(const std::wstring& message) {
-    Print(L"e2e-driver: " + message);
+    Write(STD_ERROR_HANDLE, L"e2e-driver: " + message);
     return 1;
 }
 
@@ -450,7 +452,7 @@ int HoldOpen(const std::wstring& path, DWORD seconds) {
 }
 
 int Usage() {
-    Print(L"usage: e2e-driver COMMAND [ARGS...]; see the head of tests/e2e/driver.cpp");
+    Write(STD_ERROR_HANDLE, L"usage: e2e-driver COMMAND [ARGS...]; see the head of tests/e2e/driver.cpp");
     return 2;
 }
 
@@ -494,6 +496,14 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"close-window" && argc >= 3) {
         for (const HWND window : FindWindows(arg(2), title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
         return WaitUntilGone(arg(2), title) ? 0 : Fail(L"still there: " + arg(2));
+    }
+    if (command == L"window-rect" && argc == 4) {
+        const HWND window = WaitForWindow(arg(2), title);
+        RECT area = {};
+        if (window == nullptr || !::GetWindowRect(window, &area)) return Fail(L"no window " + arg(3));
+        Print(std::to_wstring(area.right - area.left) + L"x" + std::to_wstring(area.bottom - area.top) + L"+" +
+              std::to_wstring(area.left) + L"+" + std::to_wstring(area.top));
+        return 0;
     }
     if (command == L"count-windows" && argc >= 3) {
         Print(std::to_wstring(FindWindows(arg(2), title).size()));

@@ -58,7 +58,10 @@ expect() {
         ok "$1"
     else
         not_ok "$1"
-        printf '    expected: %s\n    actual:   %s\n' "$3" "$2" | sed 's/^/  /'
+        echo "    expected:"
+        sed 's/^/      /' <<<"$3"
+        echo "    actual:"
+        sed 's/^/      /' <<<"$2"
     fi
 }
 finish() {

@@ -1,0 +1,137 @@
+#!/bin/bash
+# Runs the built installer in a throwaway Wine prefix.
+#
+#   tools/demo.sh BUILD_DIR
+#
+# On a real X display (LUMIRAN_DEMO_DISPLAY, or a DISPLAY that is not served
+# by Xvfb) the installer simply runs there, for you to click through. Without
+# one the demo plays the interactive install and uninstall under Xvfb,
+# answering the dialogs itself, saves screenshots of each of them to docs/
+# and prints what the install left behind and what the uninstall left.
+set -euo pipefail
+export LC_ALL=C.UTF-8
+
+build=$(cd "${1:?usage: tools/demo.sh BUILD_DIR}" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+setup_exe=$build/Lumiran-Setup-2.1.0-x64.exe
+driver_exe=$build/e2e/e2e-driver.exe
+docs=$source_dir/docs
+for file in "$setup_exe" "$driver_exe"; do
+    [ -f "$file" ] || { echo "demo: $file is missing; build first (make build-win)" >&2; exit 1; }
+done
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+WINE=${WINE:-/usr/lib/wine/wine64}
+
+real_display() {
+    if [ -n "${LUMIRAN_DEMO_DISPLAY:-}" ]; then
+        export DISPLAY=$LUMIRAN_DEMO_DISPLAY
+        return 0
+    fi
+    [ -n "${DISPLAY:-}" ] || return 1
+    # Xvfb shows up as the process that serves the display's number.
+    ! ps -eo args= | grep -Eq "^(/usr/bin/)?Xvfb :${DISPLAY#*:}( |$)"
+}
+
+if [ "${2:-}" != --under-xvfb ]; then
+    if real_display; then
+        mode=interactive
+    else
+        exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" --under-xvfb
+    fi
+else
+    mode=scripted
+fi
+
+WINEPREFIX=$("$source_dir/tests/wine/wine-prefix" "$build/wine")
+export WINEPREFIX
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+drv() { "$WINE" "$driver_exe" "$@" | tr -d '\r'; }
+user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+profile=$WINEPREFIX/drive_c/users/$user
+install_dir=$profile/AppData/Local/Programs/Lumiran
+links=("$profile/Desktop/Lumiran.lnk" "$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumiran.lnk")
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiran'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+
+heading() { printf '\n== %s\n' "$1"; }
+show_state() {
+    echo "Files in $(echo "C:${install_dir#"$WINEPREFIX/drive_c"}" | tr / '\\'):"
+    if [ -d "$install_dir" ]; then
+        (cd "$install_dir" && find . -maxdepth 1 -type f -printf '  %-24f %10s bytes\n' | sort)
+    else
+        echo "  (no folder)"
+    fi
+    echo "Shortcuts:"
+    for link in "${links[@]}"; do
+        echo "  ${link#"$profile/"}"
+        if [ -f "$link" ]; then
+            lnkinfo "$link" | grep -E $'^\t(Local path|Working directory|Description|Icon location|Icon index)' |
+                sed 's/^\t/    /; s/\t*: /: /'
+        else
+            echo "    (none)"
+        fi
+    done
+    echo "Registry, $uninstall_key:"
+    local values
+    values=$(drv reg-dump "$uninstall_key" 2>/dev/null) || values="(no key)"
+    sed 's/^/  /' <<<"$values"
+    echo "Registry, $run_key, value Lumiran:"
+    values=$(drv reg-query "$run_key" Lumiran 2>/dev/null) || values="(no value)"
+    sed 's/^/  /' <<<"$values"
+}
+
+if [ "$mode" = interactive ]; then
+    heading "Running the installer on $DISPLAY (prefix $WINEPREFIX)"
+    status=0
+    "$WINE" "$setup_exe" || status=$?
+    heading "The installer ended with exit code $status; what it left"
+    show_state
+    read -r -p "Press Enter to remove the demo prefix. " _ || true
+    exit 0
+fi
+
+# Saves the window of class #32770 and the given title, once it has painted.
+screenshot() {  # screenshot TITLE FILE
+    local rect
+    rect=$(drv window-rect '#32770' "$1")
+    sleep 0.7
+    import -window root -crop "$rect" +repage "$2"
+    echo "saved ${2#"$source_dir/"} ($rect)"
+}
+
+mkdir -p "$docs"
+heading "Install: welcome dialog, autostart ticked, \"install only\""
+drv run "$setup_exe" >"$WINEPREFIX/install.txt" &
+setup=$!
+screenshot '安装 Lumiran v2.1.0' "$docs/welcome-dialog.png"
+drv dialog-click --verify 1002
+screenshot '安装完成' "$docs/install-complete.png"
+drv msgbox '安装完成' ok | sed -n '1s/^/completion box: /p'
+wait $setup || true
+echo "installer: $(grep '^exit' "$WINEPREFIX/install.txt")"
+
+heading "What the install left"
+show_state
+
+heading "Uninstall, as the list of installed programs starts it"
+uninstall_string=$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)
+echo "command line: $uninstall_string"
+drv run-line "$uninstall_string" >"$WINEPREFIX/uninstall.txt" &
+uninstall=$!
+screenshot '卸载 Lumiran' "$docs/uninstall-confirm.png"
+drv msgbox '卸载 Lumiran' yes | sed -n '1s/^/confirmation box: /p'
+screenshot '卸载 Lumiran' "$docs/uninstall-complete.png"
+drv msgbox '卸载 Lumiran' ok | sed -n '1s/^/completion box: /p'
+wait $uninstall || true
+echo "uninstaller: $(grep '^exit' "$WINEPREFIX/uninstall.txt")"
+
+heading "What the uninstall left"
+show_state

@@ -2,7 +2,8 @@
 # An install over an existing one writes everything again: both executables
 # (damaged beforehand, one longer than the payload) are replaced, a missing
 # shortcut comes back, the registration values are restored while a foreign
-# value stays, and the autostart value follows the new choice.
+# value stays, and the autostart value follows the new choice. The installed
+# copy, started without "/uninstall", installs as well.
 source "$(dirname "$0")/lib.sh" "$1"
 
 run_setup "$E2E_TMP/first.txt" &
@@ -33,5 +34,14 @@ expect "EstimatedSize restored" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "R
 expect "foreign value kept" "$(reg_value "$UNINSTALL_KEY" Comments)" "REG_SZ 44 added by someone else"
 expect "nine values and the foreign one" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 10
 check_not "the autostart value follows the new choice: gone" has_value "$RUN_KEY" Lumiran
+
+# The installed copy started without "/uninstall" installs again; copying
+# itself onto its own running file must not damage it.
+echo junk >"$INSTALL_DIR/Lumiran.exe"
+drv run "$WIN_UNINSTALLER" /S >"$E2E_TMP/from-copy.txt"
+expect "install from the installed copy: exit code" "$(exit_code_of "$E2E_TMP/from-copy.txt")" 0
+check "install from the installed copy: Lumiran.exe written" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
+check "install from the installed copy: the copy itself intact" \
+    cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
 
 finish

@@ -209,6 +209,7 @@ def plot(results, path):
         axis.grid(True, which="both", alpha=0.3)
     times.set_ylabel("silent install, wall time (s): median, min–max")
     times.set_ylim(bottom=0)
+    memory.set_ylim(bottom=0)
     memory.set_ylabel("peak RSS of the installing process (MiB)")
     times.legend(fontsize=8)
     memory.legend(fontsize=8)

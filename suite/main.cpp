@@ -5,6 +5,7 @@
 // Test-only switches, never passed by the setup program:
 //   --ignore-close          keep running when asked to close
 //   --close-delay=MS        close only MS milliseconds after the request
+//   --exit-delay=MS         stay alive MS milliseconds after the window has gone
 //   --report=PATH           write the working directory and the command line
 //                           to PATH (UTF-16LE), one per line, at start
 //   --title=TEXT            window title, to tell two instances apart
@@ -24,6 +25,7 @@ constexpr UINT_PTR kCloseTimer = 1;
 struct Options {
     bool ignoreClose = false;
     UINT closeDelayMs = 0;
+    DWORD exitDelayMs = 0;
     std::wstring reportPath;
     std::wstring title = L"Lumiran";
 };
@@ -50,6 +52,7 @@ Options ParseOptions(const std::wstring& commandLine) {
     options.ignoreClose = commandLine.find(L"--ignore-close") != std::wstring::npos;
     std::wstring value;
     if (FindOption(commandLine, L"close-delay", value)) options.closeDelayMs = static_cast<UINT>(std::wcstoul(value.c_str(), nullptr, 10));
+    if (FindOption(commandLine, L"exit-delay", value)) options.exitDelayMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
     if (FindOption(commandLine, L"report", value)) {
         options.reportPath = value;
     } else {
@@ -130,5 +133,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showMo
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    if (g_options.exitDelayMs != 0) ::Sleep(g_options.exitDelayMs);
     return 0;
 }

@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# Signed setup images, built in one tree of their own that every run reuses,
+# with a throwaway self-signed certificate.
+#
+#   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR TOOLCHAIN BUILD_TYPE GENERATOR SUITE_EXE
+#
+# STEP is one of
+#   configure-errors  a missing, unnamed or unreadable certificate or password
+#                     file stops the configuration with a message naming it
+#   build             unsigned, signed, unsigned, signed again: switching
+#                     signing on and off relinks, and both kinds of image are
+#                     reproducible (SOURCE_DATE_EPOCH fixes the signing time)
+#   verify            osslsigncode accepts the signature, chained to the
+#                     throwaway certificate
+#   resources         signing changed nothing but the checksum and the
+#                     certificate table: same resources, same bytes
+#   install           the signed image installs silently under Wine and leaves
+#                     itself, signature and all, as Lumiran-Uninstall.exe
+# SUITE_EXE is the payload to embed, or empty for the stand-in suite.
+set -uo pipefail
+step=$1 src=$2 work=$3 wine_dir=$4 toolchain=$5 build_type=$6 generator=$7 suite=${8:-}
+tree=$work/tree
+image_name=Lumiran-Setup-2.1.0-x64.exe
+image=$tree/$image_name
+unsigned=$work/unsigned.exe
+cert=$work/cert
+subject="Lumiran throwaway signing $$"
+export SOURCE_DATE_EPOCH=1700000000
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+finish() {
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+    echo "all checks passed"
+    exit 0
+}
+mkdir -p "$work"
+
+# A self-signed code-signing certificate and its PKCS#12 file, password protected.
+make_cert() {
+    rm -rf "$cert" && mkdir -p "$cert" || exit 1
+    printf 'throwaway-%s\n' "$$" >"$cert/password.txt"
+    if ! { openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=$subject" \
+                   -addext "extendedKeyUsage=codeSigning" \
+                   -keyout "$cert/key.pem" -out "$cert/cert.pem" &&
+           openssl pkcs12 -export -in "$cert/cert.pem" -inkey "$cert/key.pem" \
+                   -passout "file:$cert/password.txt" -out "$cert/cert.p12"; } >"$work/cert.log" 2>&1; then
+        cat "$work/cert.log"
+        echo "FAIL: openssl could not make the throwaway certificate"
+        exit 1
+    fi
+}
+
+configure() {  # configure LOG [-DVAR=VALUE...]
+    local log=$1
+    shift
+    cmake -S "$src" -B "$tree" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+          -DCMAKE_BUILD_TYPE="$build_type" -DLUMIRAN_SUITE_EXE="$suite" \
+          -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
+}
+signing_on() { configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/cert.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/password.txt"; }
+signing_off() { configure "$1" -DLUMIRAN_SIGN_PKCS12= -DLUMIRAN_SIGN_PASSWORD_FILE=; }
+build() {  # build LOG
+    cmake --build "$tree" --target lumiran_setup -j"$(nproc)" >"$1" 2>&1
+}
+# The Security (certificate table) directory: "OFFSET SIZE" in hex, zeros when unsigned.
+security_directory() {
+    x86_64-w64-mingw32-objdump -p "$1" | awk '$1 == "Entry" && $2 == "4" { print $3, $4 }'
+}
+is_signed() { [ "$(security_directory "$1")" != "0000000000000000 00000000" ]; }
+
+# configure_fails DESCRIPTION MESSAGE PATH [-DVAR=VALUE...]: the configuration
+# stops, and its log holds the message and the path on a line of its own.
+configure_fails() {
+    local what=$1 message=$2 path=$3 log=$work/configure-error.log
+    shift 3
+    if configure "$log" "$@"; then
+        fail "$what: the configuration went through"
+    elif ! grep -qF "$message" "$log"; then
+        fail "$what: no message '$message'"; sed 's/^/    /' "$log" | tail -n 15
+    elif [ -n "$path" ] && ! sed 's/^ *//' "$log" | grep -qxF "$path"; then
+        fail "$what: the message does not name $path"; sed 's/^/    /' "$log" | tail -n 15
+    else
+        ok "$what"
+    fi
+}
+
+step_configure_errors() {
+    [ -f "$cert/cert.p12" ] || make_cert
+    local p12=$cert/cert.p12 password=$cert/password.txt missing="$work/no such folder/cert.p12"
+    configure_fails "a missing PKCS#12 file" \
+        "LUMIRAN_SIGN_PKCS12: there is no PKCS#12 file" "$missing" \
+        -DLUMIRAN_SIGN_PKCS12="$missing" -DLUMIRAN_SIGN_PASSWORD_FILE="$password"
+    configure_fails "a folder given as the PKCS#12 file" \
+        "LUMIRAN_SIGN_PKCS12: the PKCS#12 file (certificate and key) cannot be read" "$cert" \
+        -DLUMIRAN_SIGN_PKCS12="$cert" -DLUMIRAN_SIGN_PASSWORD_FILE="$password"
+    configure_fails "no password file named" \
+        "LUMIRAN_SIGN_PASSWORD_FILE is empty, but LUMIRAN_SIGN_PKCS12 is set" "" \
+        -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE=
+    configure_fails "a missing password file" \
+        "LUMIRAN_SIGN_PASSWORD_FILE: there is no password file" "$work/no-password.txt" \
+        -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$work/no-password.txt"
+    # Root reads every file whatever its mode: the folder case above stands in.
+    if [ "$(id -u)" -ne 0 ]; then
+        cp "$password" "$work/locked.txt" && chmod 000 "$work/locked.txt"
+        configure_fails "an unreadable password file" \
+            "LUMIRAN_SIGN_PASSWORD_FILE: the password file of the PKCS#12 file" "$work/locked.txt" \
+            -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$work/locked.txt"
+        rm -f "$work/locked.txt"
+    fi
+    finish
+}
+
+# build_image DESCRIPTION on|off: configures, builds, or stops the test with the log.
+build_image() {
+    local log=$work/build-$2.log
+    if ! { "signing_$2" "$log" && build "$log.build"; }; then
+        cat "$log" "$log.build" 2>/dev/null | tail -n 40
+        echo "FAIL: $1: the build failed"
+        exit 1
+    fi
+}
+
+step_build() {
+    make_cert
+    build_image "unsigned image" off
+    if is_signed "$image"; then fail "the unsigned build carries a certificate table"; fi
+    cp "$image" "$unsigned" || exit 1
+
+    build_image "signed image" on
+    if is_signed "$image"; then ok "signing on: the image carries a certificate table"
+    else fail "signing on: the image has no certificate table"; fi
+    cp "$image" "$work/signed-first.exe" || exit 1
+
+    build_image "unsigned again" off
+    if cmp -s "$image" "$unsigned"; then ok "signing off: the image is the unsigned one again, byte for byte"
+    else fail "signing off: the image differs from the first unsigned build"; fi
+
+    build_image "signed again" on
+    if cmp -s "$image" "$work/signed-first.exe"; then ok "signed twice with one SOURCE_DATE_EPOCH: byte-identical"
+    else fail "two signed builds with one SOURCE_DATE_EPOCH differ"; fi
+    finish
+}
+
+step_verify() {
+    local log=$work/verify.log
+    if osslsigncode verify -CAfile "$cert/cert.pem" -ignore-cdp -in "$image" >"$log" 2>&1 &&
+       grep -q "^Signature verification: ok" "$log"; then
+        ok "osslsigncode verifies the signature against the throwaway certificate"
+    else
+        fail "osslsigncode does not verify the signature"; sed 's/^/    /' "$log" | tail -n 20
+    fi
+    local expected
+    expected=$(openssl x509 -in "$cert/cert.pem" -noout -subject -nameopt compat | sed 's/^subject=//')
+    if grep -qF "Subject: $expected" "$log"; then ok "the signer is $expected"
+    else fail "the signer is not $expected"; grep 'Subject:' "$log" | sed 's/^/    /'; fi
+    finish
+}
+
+# resources_of IMAGE DIR: every resource of IMAGE, raw, in DIR, and the listing.
+resources_of() {
+    rm -rf "$2" && mkdir -p "$2/raw"
+    cp "$1" "$2/$image_name"
+    wrestool -l "$2/$image_name" >"$2/list.txt" &&
+        wrestool -x --raw -o "$2/raw" "$2/$image_name"
+}
+
+step_resources() {
+    resources_of "$unsigned" "$work/res-unsigned" || { fail "wrestool cannot read the unsigned image"; finish; }
+    resources_of "$image" "$work/res-signed" || { fail "wrestool cannot read the signed image"; finish; }
+    if cmp -s "$work/res-unsigned/list.txt" "$work/res-signed/list.txt"; then
+        ok "wrestool lists the same $(wc -l <"$work/res-signed/list.txt") resources"
+    else
+        fail "the resource lists differ"; diff "$work/res-unsigned/list.txt" "$work/res-signed/list.txt" | sed 's/^/    /'
+    fi
+    local kind
+    for kind in "--type=10 --name=201" "--type=16 --name=1"; do
+        # shellcheck disable=SC2086
+        if wrestool -x --raw $kind "$work/res-signed/$image_name" >"$work/res-signed/one" &&
+           wrestool -x --raw $kind "$work/res-unsigned/$image_name" >"$work/res-unsigned/one" &&
+           [ -s "$work/res-signed/one" ] && cmp -s "$work/res-signed/one" "$work/res-unsigned/one"; then
+            ok "resource $kind: $(stat -c %s "$work/res-signed/one") bytes, unchanged"
+        else
+            fail "resource $kind is missing or differs"
+        fi
+    done
+    if diff -r "$work/res-unsigned/raw" "$work/res-signed/raw" >/dev/null; then
+        ok "all $(ls "$work/res-signed/raw" | wc -l) resources unchanged, byte for byte"
+    else
+        fail "some resource differs"; diff -rq "$work/res-unsigned/raw" "$work/res-signed/raw" | sed 's/^/    /'
+    fi
+
+    # Byte for byte: only the header checksum and the Security directory
+    # entry may differ; the certificate table follows the unsigned bytes.
+    local pe size offset table
+    pe=$(od -An -tu4 -j60 -N4 "$unsigned" | tr -d ' ')
+    size=$(stat -c %s "$unsigned")
+    read -r offset table < <(security_directory "$image")
+    offset=$((16#$offset))
+    local stray
+    stray=$(cmp -l "$unsigned" "$image" 2>/dev/null | awk -v c=$((pe + 88)) -v s=$((pe + 168)) \
+        '{ o = $1 - 1; if (!((o >= c && o < c + 4) || (o >= s && o < s + 8))) n++ } END { print n + 0 }')
+    if [ "$stray" -eq 0 ]; then ok "outside the checksum and the Security entry the unsigned bytes are unchanged"
+    else fail "$stray byte(s) of the unsigned image changed outside the checksum and the Security entry"; fi
+    if [ "$offset" -ge "$size" ] && [ $((offset + 16#$table)) -eq "$(stat -c %s "$image")" ]; then
+        ok "the certificate table ($((16#$table)) bytes) is appended after the $size unsigned bytes"
+    else
+        fail "the certificate table at $offset does not follow the $size unsigned bytes to the end of the file"
+    fi
+    finish
+}
+
+step_install() {
+    if [ -z "${DISPLAY:-}" ]; then
+        echo "SKIP: needs an X display (run under xvfb-run)"
+        exit 77
+    fi
+    export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+    local wine=${WINE:-/usr/lib/wine/wine64}
+    WINEPREFIX=$("$src/tests/wine/wine-prefix" "$wine_dir") || exit 1
+    export WINEPREFIX
+    trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"' EXIT
+    mkdir -p "$WINEPREFIX/drive_c/Downloads"
+    cp "$image" "$WINEPREFIX/drive_c/Downloads/$image_name" || exit 1
+    (cd "$WINEPREFIX/drive_c/Downloads" && "$wine" "C:\\Downloads\\$image_name" /S)
+    local rc=$? user
+    if [ $rc -eq 0 ]; then ok "the silent install of the signed image exits with 0"
+    else fail "the silent install of the signed image exits with $rc"; fi
+    user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+    local dir=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Lumiran
+    local payload=${suite:-$tree/suite/Lumiran.exe}
+    if cmp -s "$dir/Lumiran.exe" "$payload"; then ok "Lumiran.exe is written, the payload byte for byte"
+    else fail "Lumiran.exe is missing or not the payload"; fi
+    if cmp -s "$dir/Lumiran-Uninstall.exe" "$image"; then ok "Lumiran-Uninstall.exe is the signed image, byte for byte"
+    else fail "Lumiran-Uninstall.exe is missing or not the signed image"; fi
+    finish
+}
+
+case $step in
+    configure-errors) step_configure_errors ;;
+    build) step_build ;;
+    verify) step_verify ;;
+    resources) step_resources ;;
+    install) step_install ;;
+    *) echo "unknown step '$step'"; exit 2 ;;
+esac

@@ -28,3 +28,8 @@ include(tests/wine/tests.cmake)
 # The image read by independent tools, and the end-to-end scenarios.
 include(tests/image/tests.cmake)
 include(tests/e2e/tests.cmake)
+
+# Optional Authenticode signing of the setup image, and its tests; DLL planting.
+include(cmake/signing.cmake)
+include(tests/signing/tests.cmake)
+include(tests/dll/tests.cmake)

@@ -11,7 +11,21 @@ add_library(lumiran_platform STATIC
   platform/win32/task_dialog.cpp
   platform/win32/windows.cpp)
 target_include_directories(lumiran_platform PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(lumiran_platform PUBLIC ole32 shell32 comctl32 advapi32 user32 uuid)
+# comctl32 through an import library of its own (cmake/comctl32.def): every
+# comctl32 function the platform layer calls must be listed there.
+set(LUMIRAN_COMCTL32_IMPLIB ${CMAKE_BINARY_DIR}/libcomctl32-v6.a)
+execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${CMAKE_SOURCE_DIR}/cmake/comctl32.def
+                        --output-lib ${LUMIRAN_COMCTL32_IMPLIB}
+                RESULT_VARIABLE LUMIRAN_DLLTOOL_RESULT)
+if(NOT LUMIRAN_DLLTOOL_RESULT EQUAL 0)
+  message(FATAL_ERROR "dlltool could not make ${LUMIRAN_COMCTL32_IMPLIB} from cmake/comctl32.def.")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/comctl32.def)
+target_link_libraries(lumiran_platform PUBLIC ole32 shell32 ${LUMIRAN_COMCTL32_IMPLIB} advapi32 user32 uuid)
+
+# What ships (the setup image and the stand-in suite it embeds) is linked
+# without symbols and without unreferenced sections.
+set(LUMIRAN_SHIPPED_LINK_OPTIONS -s -Wl,--gc-sections)
 
 # The stand-in suite: the default payload and the peer of the tests.
 add_subdirectory(suite)

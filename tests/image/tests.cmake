@@ -1,1 +1,31 @@
-# Checks of the built setup image by independent tools.
+# Checks of the built setup image by independent tools: wrestool (icoutils),
+# exiftool, objdump, and Python for the simple public formats.
+set(LUMIRAN_IMAGE_TEST_DIR ${CMAKE_SOURCE_DIR}/tests/image)
+set(LUMIRAN_PYTHON /usr/bin/python3)  # Debian's, with python3-pil
+set(LUMIRAN_IMAGE $<TARGET_FILE:lumiran_setup>)
+
+add_test(NAME image.resources
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/resources_test.py ${LUMIRAN_IMAGE})
+add_test(NAME image.icon
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/icon_test.py ${LUMIRAN_IMAGE}
+          $<TARGET_FILE:lumiran_suite> ${CMAKE_SOURCE_DIR}/resources/lumiran.ico
+          ${CMAKE_SOURCE_DIR}/resources/make_icon.py)
+add_test(NAME image.version
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py ${LUMIRAN_IMAGE})
+add_test(NAME image.manifest
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/manifest_test.py ${LUMIRAN_IMAGE})
+add_test(NAME image.pe
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/pe_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_PAYLOAD}
+          ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+add_test(NAME image.payload
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/payload_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_PAYLOAD})
+set_tests_properties(image.resources image.icon image.version image.manifest image.pe image.payload
+  PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+
+# These two configure and build trees of their own under a temporary folder
+# (about a minute each on two cores).
+add_test(NAME image.reproducible
+  COMMAND bash ${LUMIRAN_IMAGE_TEST_DIR}/reproducible.sh ${CMAKE_SOURCE_DIR})
+add_test(NAME image.payload_input
+  COMMAND bash ${LUMIRAN_IMAGE_TEST_DIR}/payload_input.sh ${CMAKE_SOURCE_DIR} $<TARGET_FILE:lumiran_suite>)
+set_tests_properties(image.reproducible image.payload_input PROPERTIES TIMEOUT 900 PROCESSORS 2)

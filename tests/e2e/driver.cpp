@@ -21,7 +21,6 @@
 //   reg-dump KEY                      print every value ("NAME=TYPE SIZE DATA")
 //                                     and every subkey ("[NAME]"), sorted
 //   reg-set KEY NAME sz|dword DATA    write one value, creating the key
-//   reg-add KEY                       create a key
 //   lnk-target PATH                   print the target that the shell reads from
 //                                     the shortcut at PATH
 //   hold-open PATH SECONDS            open PATH without write or delete sharing,
@@ -533,10 +532,6 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"reg-query" && argc == 4) return RegQuery(arg(2), arg(3));
     if (command == L"reg-dump" && argc == 3) return RegDump(arg(2));
     if (command == L"reg-set" && argc == 6) return RegSet(arg(2), arg(3), arg(4), arg(5));
-    if (command == L"reg-add" && argc == 3) {
-        Key key;
-        return CreateKey(arg(2), key) ? 0 : Fail(L"cannot create " + arg(2));
-    }
     if (command == L"lnk-target" && argc == 3) return LinkTarget(arg(2));
     if (command == L"hold-open" && argc == 4) {
         return HoldOpen(arg(2), std::wcstoul(argv[3], nullptr, 10));

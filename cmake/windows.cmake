@@ -27,6 +27,8 @@ target_link_libraries(lumiran_platform PUBLIC ole32 shell32 ${LUMIRAN_COMCTL32_I
 # without symbols and without unreferenced sections.
 set(LUMIRAN_SHIPPED_LINK_OPTIONS -s -Wl,--gc-sections)
 
+include(cmake/delay_imports.cmake)
+
 # The stand-in suite: the default payload and the peer of the tests.
 add_subdirectory(suite)
 

@@ -77,19 +77,78 @@ class PeHeaders(unittest.TestCase):
         self.assertRegex(self.dump, r"Entry 6 0+ 0+ Debug Directory")
 
 
+def delay_imports(data):
+    """{dll: [(name or None, ordinal or None)]} from the delay-load descriptors.
+
+    GNU ld leaves the delay-import data directory empty, so the descriptors
+    (version-2 ImgDelayDescr records, attribute 1, RVAs) are found by
+    scanning the image for records whose fields all land in it consistently.
+    """
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections_count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    table = pe + 24 + optional_size
+    sections = [struct.unpack_from("<8xIIII", data, table + 40 * i) for i in range(sections_count)]
+
+    def offset(rva):
+        for size, address, raw_size, raw in sections:
+            if address <= rva < address + max(size, raw_size) and rva - address < raw_size:
+                return raw + rva - address
+        return None
+
+    def c_string(rva):
+        at = offset(rva)
+        if at is None:
+            return None
+        end = data.find(b"\0", at, at + 64)
+        text = data[at:end]
+        return text.decode() if end > at and re.fullmatch(rb"[A-Za-z0-9_.]+", text) else None
+
+    found = {}
+    for at in range(0, len(data) - 32, 4):
+        attrs, name_rva, module_rva, iat_rva, int_rva = struct.unpack_from("<5I", data, at)
+        if attrs != 1 or not (name_rva and module_rva and iat_rva and int_rva):
+            continue
+        dll = c_string(name_rva)
+        thunks = offset(int_rva)
+        if not dll or not dll.lower().endswith(".dll") or thunks is None:
+            continue
+        entries = []
+        while True:
+            (thunk,) = struct.unpack_from("<Q", data, thunks + 8 * len(entries))
+            if thunk == 0:
+                break
+            if thunk >> 63:
+                entries.append((None, thunk & 0xFFFF))
+            else:
+                name_at = offset(thunk)
+                entries.append((c_string(thunk + 2) if name_at is not None else "?", None))
+        found[dll] = entries
+    return found
+
+
 class Imports(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.table = imagelib.imports(imagelib.objdump_private(IMAGE))
+        cls.delayed = delay_imports(Path(IMAGE).read_bytes())
 
     def test_only_dlls_that_ship_with_windows(self):
         self.assertTrue(self.table, "no import table found")
         self.assertLessEqual({dll.lower() for dll in self.table}, SYSTEM_DLLS)
+        self.assertLessEqual({dll.lower() for dll in self.delayed}, SYSTEM_DLLS)
+
+    def test_only_kernel32_and_the_c_runtime_load_before_the_entry_point(self):
+        # Everything else is delay-loaded, after the DLL search is restricted.
+        self.assertEqual({dll.lower() for dll in self.table}, {"kernel32.dll", "msvcrt.dll"})
+        self.assertEqual({dll.lower() for dll in self.delayed},
+                         {"advapi32.dll", "comctl32.dll", "ole32.dll", "shell32.dll", "user32.dll"})
 
     def test_task_dialog_bound_by_its_version_6_ordinal(self):
-        comctl32 = next(v for k, v in self.table.items() if k.lower() == "comctl32.dll")
+        comctl32 = next(v for k, v in self.delayed.items() if k.lower() == "comctl32.dll")
         self.assertIn((None, 345), comctl32)  # TaskDialogIndirect
+        self.assertIn(("InitCommonControlsEx", None), comctl32)
         self.assertNotIn("TaskDialogIndirect", [name for name, _ in comctl32])
+        self.assertNotIn(b"TaskDialogIndirect", Path(IMAGE).read_bytes())
 
 
 class NoBuildPaths(unittest.TestCase):

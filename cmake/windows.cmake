@@ -49,3 +49,6 @@ include(tests/e2e/tests.cmake)
 include(cmake/signing.cmake)
 include(tests/signing/tests.cmake)
 include(tests/dll/tests.cmake)
+
+# The installer benchmark's own tests and a smoke run of it.
+include(bench/tests.cmake)

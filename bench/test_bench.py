@@ -70,6 +70,8 @@ class Round(unittest.TestCase):
         self.assertEqual(copy.argv, ["/t/copy.exe", "Z:\\pl\\x.exe",
                                      "C:\\users\\u1\\AppData\\Local\\Programs\\Lumiran\\Lumiran.exe"])
         self.assertEqual([c.launches for c in found], [True, True, True, False, False, False])
+        without = bench.contenders_for("/o.exe", "/p.exe", tools, "/pl/x.exe", "u1", False)
+        self.assertEqual([c.name for c in without], ["ours", "peer", "copy", "noop"])
         # Ours copies itself; the peer writes an uninstaller of its own.
         self.assertEqual([c.uninstaller_source for c in found[:3]], ["/o.exe", None, "/v.exe"])
 

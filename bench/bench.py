@@ -7,8 +7,8 @@ TREE is a configured and built cross tree (build/win64). The full run builds
 our installer once per payload in trees of its own under build/bench/ (with
 the flags of TREE), the NSIS peer from bench/peer.nsi with the same payload,
 and three floor programs; then, for each payload, it runs every contender in
-a fresh Wine prefix, round after round in a fixed order, one warm-up round
-first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
+a fresh Wine prefix, round after round (the installers first, taking turns
+at going first, then the floors), one warm-up round first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
 
 --smoke takes TREE's own installer and stand-in suite, one round without
 warm-up, and writes to TREE/bench-smoke unless --out says otherwise; it
@@ -193,7 +193,7 @@ def _sample_private_memory(pid, peak, stop):
         for line in text.splitlines():
             if line.startswith("RssAnon:"):
                 peak[0] = max(peak[0], int(line.split()[1]))
-        stop.wait(0.005)
+        stop.wait(0.01)
 
 
 class Contender:
@@ -274,13 +274,22 @@ def run_once(contender, wine_dir):
             "anon_kib": peak_private[0]}
 
 
+def round_order(contenders, round_no):
+    """The installers come first, in turn: every other round in reverse, so
+    that none of them always runs right after the floors of the round
+    before. The floors follow in a fixed order."""
+    installers = [c for c in contenders if c.full_install]
+    floors = [c for c in contenders if not c.full_install]
+    return (installers[::-1] if round_no % 2 else installers) + floors
+
+
 def measure(name, contenders, rounds, warmup, wine_dir):
     runs = {c.name: [] for c in contenders}
     load_before = os.getloadavg()[0]
     for round_no in range(warmup + rounds):
         counted = round_no >= warmup
         line = []
-        for contender in contenders:
+        for contender in round_order(contenders, round_no):
             record = run_once(contender, wine_dir)
             if counted:
                 runs[contender.name].append(record)
@@ -363,7 +372,7 @@ def main(argv):
         parser.error("a smoke run does not write to docs/")
     work = out if args.smoke else os.path.join(REPO, "build", "bench")
     wine_dir = os.path.join(tree, "wine") if args.smoke else os.path.join(work, "wine")
-    runs = args.runs or (1 if args.smoke else 9)
+    runs = args.runs or (1 if args.smoke else 11)
     warmup = 0 if args.smoke else 1
     os.makedirs(out, exist_ok=True)
     os.makedirs(work, exist_ok=True)

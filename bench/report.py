@@ -110,7 +110,8 @@ def _mib(kib):
 
 def results_table(summary):
     rows = ["| Payload | Installer | Image (bytes) | Overhead (bytes) | Wall median (s) | Wall min–max (s) "
-            "| ours/peer: medians (pairs min–max) | CPU median (s) | Peak RSS (MiB) | of it private (MiB) |",
+            "| ours/peer: of medians (of pairs: median; min–max) | CPU median (s) | Peak RSS (MiB) "
+            "| of it private (MiB) |",
             "|---|---|--:|--:|--:|--:|--:|--:|--:|--:|"]
     for size in summary:
         payload = "%s (%s bytes)" % (size["name"], _bytes(size["payload_bytes"]))
@@ -120,7 +121,8 @@ def results_table(summary):
                 continue
             ratio = "—"
             if "ratio_of_medians" in c:
-                ratio = "%.2f (%.2f–%.2f)" % (c["ratio_of_medians"], c["pair_ratio_min"], c["pair_ratio_max"])
+                ratio = "%.2f (%.2f; %.2f–%.2f)" % (c["ratio_of_medians"], c["pair_ratio_median"],
+                                                    c["pair_ratio_min"], c["pair_ratio_max"])
             rows.append("| %s | %s | %s | %s | %.3f | %.3f–%.3f | %s | %.3f | %s | %s |" % (
                 payload, LABELS[name], _bytes(c["image"]), _bytes(c["overhead"]), c["wall_median"],
                 c["wall_min"], c["wall_max"], ratio, c["cpu_median"], _mib(c["rss_peak_kib"]),

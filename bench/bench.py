@@ -7,8 +7,8 @@ TREE is a configured and built cross tree (build/win64). The full run builds
 our installer once per payload in trees of its own under build/bench/ (with
 the flags of TREE), the NSIS peer from bench/peer.nsi with the same payload,
 and three floor programs; then, for each payload, it runs every contender in
-a fresh Wine prefix, round after round (the installers first, taking turns
-at going first, then the floors), one warm-up round first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
+a fresh Wine prefix, round after round (each installer followed by a floor,
+the installers taking turns at each place), one warm-up round first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
 
 --smoke takes TREE's own installer and stand-in suite, one round without
 warm-up, and writes to TREE/bench-smoke unless --out says otherwise; it
@@ -275,12 +275,24 @@ def run_once(contender, wine_dir):
 
 
 def round_order(contenders, round_no):
-    """The installers come first, in turn: every other round in reverse, so
-    that none of them always runs right after the floors of the round
-    before. The floors follow in a fixed order."""
+    """The order of one round: each installer followed by a floor.
+
+    The installers take turns at each place in the round, and none follows
+    another installer: what ran just before leaves the kernel's page cache
+    and free memory in a state that changes the next run's system time, so
+    every installer gets the same kinds of predecessor. When there are fewer
+    floors than installers the no-op runs again (its samples all count)."""
     installers = [c for c in contenders if c.full_install]
     floors = [c for c in contenders if not c.full_install]
-    return (installers[::-1] if round_no % 2 else installers) + floors
+    shift = round_no % len(installers)
+    installers = installers[shift:] + installers[:shift]
+    noop = next(f for f in floors if f.name == "noop")
+    while len(floors) < len(installers):
+        floors.append(noop)
+    order = []
+    for installer, floor in zip(installers, floors):
+        order += [installer, floor]
+    return order + floors[len(installers):]
 
 
 def measure(name, contenders, rounds, warmup, wine_dir):
@@ -421,8 +433,8 @@ def main(argv):
         # Only the stand-in suite can start; a random payload fails to, at once.
         contenders = contenders_for(ours, peer, tools, payload, user, mib is None, variant)
         record_runs, before, after = measure(name, contenders, runs, warmup, wine_dir)
-        if len(contenders) > len(order):
-            order = [c.name for c in contenders]
+        if len(contenders) > len(set(order)):
+            order = [c.name for c in round_order(contenders, 0)]
         images = {c.name: os.path.getsize(c.argv[0]) for c in contenders if c.full_install}
         results["sizes"].append({"name": name, "payload_bytes": os.path.getsize(payload), "images": images,
                                  "runs": record_runs})

@@ -161,8 +161,9 @@ def environment(meta):
         "- Date: %s; commit %s%s" % (meta["date"], meta["commit"], " with uncommitted changes in the tree" if meta.get("dirty") else ""),
         "- Machine: %s, %d cores, %s GiB RAM; %s; %s; %s" % (
             meta["cpu"], meta["cores"], meta["ram_gib"], meta["wine"], meta["makensis"], meta["compiler"]),
-        "- Runs: %d counted per contender and payload after %d warm-up round(s), alternating in each round: %s"
-        % (meta["runs"], meta["warmup"], ", ".join(LABELS[k] for k in meta["order"])),
+        "- Runs: %d counted rounds per payload after %d warm-up round(s); the first round ran %s, and each "
+        "later one moves the installers on by one place" % (meta["runs"], meta["warmup"],
+                                                            ", ".join(LABELS[k] for k in meta["order"])),
         "- Link flags of our image: `%s`" % meta["link_flags"],
     ]
     if meta.get("variant_ldflags"):

@@ -62,7 +62,7 @@ class BuildSettings(unittest.TestCase):
 
 
 class Round(unittest.TestCase):
-    def test_installers_take_turns_at_going_first_and_floors_follow(self):
+    def test_each_installer_takes_every_place_and_follows_a_floor(self):
         tools = {"plain_copy": "/t/copy.exe", "noop": "/t/noop.exe", "startup": "/t/startup.exe"}
         found = bench.contenders_for("/o.exe", "/p.exe", tools, "/pl/x.exe", "u1", True, variant="/v.exe")
         self.assertEqual([c.name for c in found], ["ours", "peer", "variant", "copy", "noop", "startup"])
@@ -72,10 +72,16 @@ class Round(unittest.TestCase):
         self.assertEqual([c.launches for c in found], [True, True, True, False, False, False])
         without = bench.contenders_for("/o.exe", "/p.exe", tools, "/pl/x.exe", "u1", False)
         self.assertEqual([c.name for c in without], ["ours", "peer", "copy", "noop"])
-        orders = [[c.name for c in bench.round_order(found, n)] for n in range(3)]
-        self.assertEqual(orders, [["ours", "peer", "variant", "copy", "noop", "startup"],
-                                  ["variant", "peer", "ours", "copy", "noop", "startup"],
-                                  ["ours", "peer", "variant", "copy", "noop", "startup"]])
+        orders = [[c.name for c in bench.round_order(found, n)] for n in range(4)]
+        self.assertEqual(orders, [["ours", "copy", "peer", "noop", "variant", "startup"],
+                                  ["peer", "copy", "variant", "noop", "ours", "startup"],
+                                  ["variant", "copy", "ours", "noop", "peer", "startup"],
+                                  ["ours", "copy", "peer", "noop", "variant", "startup"]])
+        two = [[c.name for c in bench.round_order(without, n)] for n in range(2)]
+        self.assertEqual(two, [["ours", "copy", "peer", "noop"], ["peer", "copy", "ours", "noop"]])
+        three = bench.contenders_for("/o.exe", "/p.exe", tools, "/pl/x.exe", "u1", False, variant="/v.exe")
+        self.assertEqual([c.name for c in bench.round_order(three, 0)],
+                         ["ours", "copy", "peer", "noop", "variant", "noop"])
         # Ours copies itself; the peer writes an uninstaller of its own.
         self.assertEqual([c.uninstaller_source for c in found[:3]], ["/o.exe", None, "/v.exe"])
 

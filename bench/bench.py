@@ -231,18 +231,36 @@ def stop_prefix(env):
     subprocess.run(["wineserver", "-w"], env=env, stderr=subprocess.DEVNULL, timeout=60)
 
 
+class RunFailed(RuntimeError):
+    pass
+
+
+def _stderr_tail(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read().strip()
+    except OSError:
+        return ""
+    return " (its error output: %s)" % text[-600:] if text else ""
+
+
 def run_once(contender, wine_dir):
-    """One timed run in a fresh prefix: wall and CPU time, peak memory."""
+    """One timed run in a fresh prefix: wall and CPU time, peak memory.
+
+    A failed run leaves its prefix in place, with the program's error output
+    in wine-stderr.txt beside the registry files."""
     prefix = fresh_prefix(wine_dir)
     env = dict(os.environ, WINEPREFIX=prefix, **WINE_ENV)
+    errors = os.path.join(prefix, "wine-stderr.txt")
     try:
         peak_private = [0]
         stop = threading.Event()
         watchdog = threading.Timer(RUN_TIMEOUT_S, stop_prefix, args=(env,))
         start = time.perf_counter()
-        proc = subprocess.Popen([WINE] + contender.argv, env=env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                preexec_fn=lambda: os.nice(NICENESS))
+        with open(errors, "wb") as stderr:
+            proc = subprocess.Popen([WINE] + contender.argv, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=stderr,
+                                    preexec_fn=lambda: os.nice(NICENESS))
         sampler = threading.Thread(target=_sample_private_memory, args=(proc.pid, peak_private, stop))
         sampler.start()
         watchdog.start()
@@ -252,20 +270,21 @@ def run_once(contender, wine_dir):
         watchdog.cancel()
         stop.set()
         sampler.join()
+        kept = " (prefix kept: %s)" % prefix
         if wall >= RUN_TIMEOUT_S:
-            raise RuntimeError("%s did not finish within %d s" % (contender.name, RUN_TIMEOUT_S))
+            raise RunFailed("%s did not finish within %d s%s" % (contender.name, RUN_TIMEOUT_S, kept))
         if proc.returncode != 0:
-            raise RuntimeError("%s exited with %d" % (contender.name, proc.returncode))
+            raise RunFailed("%s exited with %d%s%s" % (contender.name, proc.returncode, kept, _stderr_tail(errors)))
         if contender.launches:
             deadline = time.monotonic() + LAUNCH_WAIT_S
             while not suite_running(prefix):
                 if time.monotonic() > deadline:
-                    raise RuntimeError("%s did not start the suite" % contender.name)
+                    raise RunFailed("%s did not start the suite%s" % (contender.name, kept))
                 time.sleep(0.05)
         stop_prefix(env)
         problems = contender.problems(prefix)
         if problems:
-            raise RuntimeError("%s: %s (prefix kept: %s)" % (contender.name, "; ".join(problems), prefix))
+            raise RunFailed("%s: %s%s" % (contender.name, "; ".join(problems), kept))
         shutil.rmtree(prefix)
     except BaseException:
         stop_prefix(env)
@@ -295,14 +314,26 @@ def round_order(contenders, round_no):
     return order + floors[len(installers):]
 
 
-def measure(name, contenders, rounds, warmup, wine_dir):
+def run_with_retry(contender, wine_dir, retries):
+    """run_once, and once more after a failure: Wine fails a start now and
+    then for reasons of its own. Both failures in a row end the benchmark;
+    a retried one is listed in the results."""
+    try:
+        return run_once(contender, wine_dir)
+    except RunFailed as first:
+        log("  %s failed, running it again: %s" % (contender.name, first))
+        retries.append(str(first))
+        return run_once(contender, wine_dir)
+
+
+def measure(name, contenders, rounds, warmup, wine_dir, retries):
     runs = {c.name: [] for c in contenders}
     load_before = os.getloadavg()[0]
     for round_no in range(warmup + rounds):
         counted = round_no >= warmup
         line = []
         for contender in round_order(contenders, round_no):
-            record = run_once(contender, wine_dir)
+            record = run_with_retry(contender, wine_dir, retries)
             if counted:
                 runs[contender.name].append(record)
             line.append("%s %.2f" % (contender.name, record["wall"]))
@@ -394,7 +425,7 @@ def main(argv):
     tools = build_tools(os.path.join(work, "tools"), logfile)
     user = user_of_template(wine_dir)
     meta = machine_meta()
-    meta.update({"runs": runs, "warmup": warmup, "tree": os.path.relpath(tree, REPO), "load": [],
+    meta.update({"runs": runs, "warmup": warmup, "tree": os.path.relpath(tree, REPO), "load": [], "retries": [],
                  "variant_ldflags": args.variant_ldflags if not args.smoke else ""})
     suite = os.path.join(tree, "suite", "Lumiran.exe")
     results = {"meta": meta, "sizes": []}
@@ -432,7 +463,7 @@ def main(argv):
         peer = build_peer(payload, os.path.join(work, "peer", slug), logfile)
         # Only the stand-in suite can start; a random payload fails to, at once.
         contenders = contenders_for(ours, peer, tools, payload, user, mib is None, variant)
-        record_runs, before, after = measure(name, contenders, runs, warmup, wine_dir)
+        record_runs, before, after = measure(name, contenders, runs, warmup, wine_dir, meta["retries"])
         if len(contenders) > len(set(order)):
             order = [c.name for c in round_order(contenders, 0)]
         images = {c.name: os.path.getsize(c.argv[0]) for c in contenders if c.full_install}

@@ -172,6 +172,9 @@ def environment(meta):
         lines.append("- The stand-in image built here is %s the one in `%s`" % (
             "byte for byte" if meta["same_as_tree"] else "NOT", meta["tree"]))
     lines.append("- Load average (1 min) before→after each payload: %s" % loads)
+    retries = meta.get("retries", [])
+    lines.append("- Runs that failed and were run again: %s" % (
+        "none" if not retries else "%d: %s" % (len(retries), "; ".join(retries))))
     return "\n".join(lines)
 
 

@@ -86,5 +86,30 @@ class Round(unittest.TestCase):
         self.assertEqual([c.uninstaller_source for c in found[:3]], ["/o.exe", None, "/v.exe"])
 
 
+class Retry(unittest.TestCase):
+    def run_failing(self, failures):
+        calls = []
+
+        def fake_run_once(contender, wine_dir):
+            calls.append(contender)
+            if len(calls) <= failures:
+                raise bench.RunFailed("exited with 1")
+            return {"wall": 1.0}
+
+        original = bench.run_once
+        bench.run_once = fake_run_once
+        self.addCleanup(setattr, bench, "run_once", original)
+        retries = []
+        return bench.run_with_retry(bench.Contender("peer", []), "/w", retries), retries, len(calls)
+
+    def test_one_failure_is_run_again_and_listed(self):
+        self.assertEqual(self.run_failing(0), ({"wall": 1.0}, [], 1))
+        self.assertEqual(self.run_failing(1), ({"wall": 1.0}, ["exited with 1"], 2))
+
+    def test_two_failures_in_a_row_end_the_benchmark(self):
+        with self.assertRaises(bench.RunFailed):
+            self.run_failing(2)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -256,6 +256,7 @@ def run_once(contender, wine_dir):
         peak_private = [0]
         stop = threading.Event()
         watchdog = threading.Timer(RUN_TIMEOUT_S, stop_prefix, args=(env,))
+        watchdog.daemon = True
         start = time.perf_counter()
         with open(errors, "wb") as stderr:
             proc = subprocess.Popen([WINE] + contender.argv, env=env, stdin=subprocess.DEVNULL,

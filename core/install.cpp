@@ -11,8 +11,6 @@ namespace lumiran {
 namespace {
 
 constexpr std::uint32_t kModulePathChars = 520;
-constexpr std::uint32_t kIconError = 0x10;        // MB_ICONERROR
-constexpr std::uint32_t kIconInformation = 0x40;  // MB_ICONINFORMATION
 constexpr int kShowNormal = 1;                    // SW_SHOWNORMAL
 
 void CopySelfTo(const std::wstring& uninstallerPath) {

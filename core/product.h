@@ -46,7 +46,11 @@ inline constexpr const wchar_t* kInstallOnlyText =
     L"仅安装（不立即启动）\n完成文件部署和快捷方式创建后关闭向导";
 inline constexpr const wchar_t* kAutostartCheckText = L"随 Windows 开机自动启动 Lumiran";
 
-// Message boxes.
+// Message boxes, each with its style: none has an owner window.
+inline constexpr std::uint32_t kIconError = 0x10;        // MB_OK | MB_ICONERROR
+inline constexpr std::uint32_t kIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
+inline constexpr std::uint32_t kYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
+inline constexpr int kIdYes = 6;
 inline constexpr const wchar_t* kInstallFailedCaption = L"Lumiran 安装失败";
 inline constexpr const wchar_t* kInstallFailedText =
     L"无法写入 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。";

@@ -7,10 +7,6 @@
 namespace lumiran {
 namespace {
 
-constexpr std::uint32_t kYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
-constexpr std::uint32_t kIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
-constexpr int kIdYes = 6;
-
 bool ConfirmUninstall() {
     return platform::ShowMessageBox(kUninstallConfirmText, kUninstallCaption, kYesNoQuestion) == kIdYes;
 }

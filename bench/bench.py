@@ -6,7 +6,9 @@
 TREE is a configured and built cross tree (build/win64). The full run builds
 our installer once per payload in trees of its own under build/bench/ (with
 the flags of TREE), the NSIS peer from bench/peer.nsi with the same payload,
-and three floor programs; then, for each payload, it runs every contender in
+a minimal program that makes the calls of our silent install
+(bench/minimal.c) with the resources of our image, and three floor
+programs; then, for each payload, it runs every contender in
 a fresh Wine prefix, round after round (each installer followed by a floor,
 the installers taking turns at each place), one warm-up round first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
 
@@ -35,8 +37,10 @@ import report  # noqa: E402
 
 WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 CROSS_CC = "x86_64-w64-mingw32-gcc-posix"
+WINDRES = "x86_64-w64-mingw32-windres"
 SETUP_NAME = "Lumiran-Setup-2.1.0-x64.exe"
 PEER_NAME = "Lumiran-Peer-2.1.0-x64.exe"
+MINIMAL_NAME = "Lumiran-Minimal-x64.exe"
 ICON = os.path.join(REPO, "resources", "lumiran.ico")
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d"}
 RUN_TIMEOUT_S = 180
@@ -156,6 +160,24 @@ def build_tools(out_dir, logfile):
                        "-o", exe, src] + libs, logfile)
         built[name] = exe
     return built
+
+
+def build_minimal(setup_tree, out_dir, logfile):
+    """minimal.c with the resources of the setup image built in
+    setup_tree (its payload, manifest, icon and version block), linked with
+    the page-sized file alignment and the security flags of the setup image."""
+    os.makedirs(out_dir, exist_ok=True)
+    exe = os.path.join(out_dir, MINIMAL_NAME)
+    rc = os.path.join(setup_tree, "setup.rc")
+    src = os.path.join(HERE, "minimal.c")
+    if not newer(exe, src, rc, os.path.join(setup_tree, SETUP_NAME)):
+        res = os.path.join(out_dir, "minimal_res.o")
+        run_quiet([WINDRES, "-i", rc, "-o", res], logfile)
+        run_quiet([CROSS_CC, "-O2", "-s", "-municode", "-mwindows", "-Wall", "-Wextra",
+                   "-Werror", "-Wl,--file-alignment=4096", "-Wl,--no-insert-timestamp", "-Wl,--dynamicbase",
+                   "-Wl,--nxcompat", "-Wl,--high-entropy-va", "-o", exe, src, res,
+                   "-lole32", "-lcomctl32", "-lshell32", "-luuid"], logfile)
+    return exe
 
 
 # --- runs ---------------------------------------------------------------------
@@ -343,8 +365,9 @@ def measure(name, contenders, rounds, warmup, wine_dir, retries):
     return runs, load_before, os.getloadavg()[0]
 
 
-def contenders_for(ours, peer, tools, payload, user, launches, variant=None):
-    """Both installers (and the variant), then the floors, in the order of a round.
+def contenders_for(ours, peer, tools, payload, user, launches, variant=None, minimal=None):
+    """Both installers (and the variant and the minimal program), then the
+    floors, in the order of a round.
 
     The start-up floor does not depend on the payload: it runs with the
     stand-in suite only (launches is true for that payload alone)."""
@@ -353,6 +376,9 @@ def contenders_for(ours, peer, tools, payload, user, launches, variant=None):
              Contender("peer", [peer, "/S"], payload, None, True, launches)]
     if variant:
         found.append(Contender("variant", [variant, "/S"], payload, variant, True, launches))
+    if minimal:
+        # Makes the same calls as ours and is checked like it: it copies itself.
+        found.append(Contender("minimal", [minimal, "/S"], payload, minimal, True, launches))
     found += [Contender("copy", [tools["plain_copy"], windows_path(payload), target], payload),
               Contender("noop", [tools["noop"]])]
     if launches:
@@ -460,10 +486,11 @@ def main(argv):
                 meta["same_as_tree"] = os.path.isfile(shipped) and filecmp.cmp(ours, shipped, shallow=False)
             if args.variant_ldflags:
                 variant = build_ours(tree, os.path.join(work, slug + "-variant"), payload, args.variant_ldflags, logfile)
+        minimal = build_minimal(os.path.dirname(ours), os.path.join(work, "minimal", slug), logfile)
         log("[%s] building the peer" % name)
         peer = build_peer(payload, os.path.join(work, "peer", slug), logfile)
         # Only the stand-in suite can start; a random payload fails to, at once.
-        contenders = contenders_for(ours, peer, tools, payload, user, mib is None, variant)
+        contenders = contenders_for(ours, peer, tools, payload, user, mib is None, variant, minimal)
         record_runs, before, after = measure(name, contenders, runs, warmup, wine_dir, meta["retries"])
         if len(contenders) > len(set(order)):
             order = [c.name for c in round_order(contenders, 0)]

@@ -12,11 +12,15 @@ import json
 import statistics
 import sys
 
-INSTALLERS = ("ours", "variant", "peer")
+INSTALLERS = ("ours", "variant", "minimal", "peer")
+# Measured like ours and judged against the same goals, but not ours: a
+# program that makes only the calls of our silent install (bench/minimal.c).
+MINE = ("ours", "variant", "minimal")
 FLOORS = ("noop", "startup", "copy")
 LABELS = {
     "ours": "Lumiran Setup",
     "variant": "Lumiran Setup, variant flags",
+    "minimal": "minimal program, same calls",
     "peer": "NSIS peer",
     "copy": "plain copy (floor)",
     "noop": "no-op Wine process",
@@ -56,7 +60,7 @@ def summarise_size(size):
             entry["overhead"] = image - size["payload_bytes"]
         out["contenders"][name] = entry
     have = out["contenders"]
-    for mine in ("ours", "variant"):
+    for mine in MINE:
         if mine not in have or "peer" not in have:
             continue
         pairs = [a["wall"] / b["wall"] for a, b in zip(runs[mine], runs["peer"])]
@@ -68,7 +72,7 @@ def summarise_size(size):
         noop = have["noop"]["wall_median"]
         copy_excess = have["copy"]["wall_median"] - noop
         out["copy_excess"] = copy_excess
-        for mine in ("ours", "variant", "peer"):
+        for mine in MINE + ("peer",):
             if mine in have:
                 excess = have[mine]["wall_median"] - noop
                 have[mine]["excess"] = excess
@@ -85,7 +89,7 @@ def goals(summary):
     measured sizes allow to evaluate."""
     by_name = {s["name"]: s for s in summary}
     found = []
-    for mine in ("ours", "variant"):
+    for mine in MINE:
         for name, limit in RATIO_GOALS:
             size = by_name.get(name)
             if size and "ratio_of_medians" in size["contenders"].get(mine, {}):
@@ -133,24 +137,26 @@ def results_table(summary):
 
 def floors_table(summary):
     rows = ["| Payload | no-op (s) | start-up (s) | plain copy (s) | Lumiran Setup (s) | ours − no-op (s) "
-            "| copy − no-op (s) | ratio (goal ≤ %.1f) | copy peak RSS (MiB) |" % FLOOR_GOAL,
-            "|---|--:|--:|--:|--:|--:|--:|--:|--:|"]
+            "| copy − no-op (s) | ratio (goal ≤ %.1f) | minimal program: ratio | copy peak RSS (MiB) |" % FLOOR_GOAL,
+            "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|"]
     for size in summary:
         c = size["contenders"]
         if not all(k in c for k in ("noop", "copy", "ours")):
             continue
         startup = "%.3f" % c["startup"]["wall_median"] if "startup" in c else "—"
-        rows.append("| %s | %.3f | %s | %.3f | %.3f | %.3f | %.3f | %.1f | %s |" % (
+        minimal = "%.1f" % c["minimal"]["floor_ratio"] if "minimal" in c else "—"
+        rows.append("| %s | %.3f | %s | %.3f | %.3f | %.3f | %.3f | %.1f | %s | %s |" % (
             size["name"], c["noop"]["wall_median"], startup, c["copy"]["wall_median"],
             c["ours"]["wall_median"], c["ours"]["excess"], size["copy_excess"],
-            c["ours"]["floor_ratio"], _mib(c["copy"]["rss_peak_kib"])))
+            c["ours"]["floor_ratio"], minimal, _mib(c["copy"]["rss_peak_kib"])))
     return "\n".join(rows)
 
 
 def goals_list(summary):
     lines = []
     for mine, text, value, limit, met in goals(summary):
-        who = "" if mine == "ours" else " (variant flags)"
+        who = {"ours": "", "variant": " (variant flags)",
+               "minimal": " (minimal program, same calls)"}[mine]
         lines.append("- %s%s: %.2f, goal ≤ %.1f: **%s**" % (text, who, value, limit, "met" if met else "not met"))
     return "\n".join(lines) if lines else "- (no goal can be evaluated from these sizes)"
 
@@ -195,7 +201,8 @@ def plot(results, path):
     summary = summarise(results)
     sizes = [s["payload_bytes"] / MIB for s in summary]
     fig, (times, memory) = plt.subplots(1, 2, figsize=(11, 4.2))
-    styles = {"ours": ("C0", "o"), "variant": ("C2", "D"), "peer": ("C3", "s"), "copy": ("C7", "^"),
+    styles = {"ours": ("C0", "o"), "variant": ("C2", "D"), "minimal": ("C1", "P"), "peer": ("C3", "s"),
+              "copy": ("C7", "^"),
               "noop": ("C8", "v"), "startup": ("C4", "x")}
     for name, (color, marker) in styles.items():
         points = [(x, s["contenders"][name]) for x, s in zip(sizes, summary) if name in s["contenders"]]

@@ -85,6 +85,15 @@ class Round(unittest.TestCase):
         # Ours copies itself; the peer writes an uninstaller of its own.
         self.assertEqual([c.uninstaller_source for c in found[:3]], ["/o.exe", None, "/v.exe"])
 
+    def test_the_minimal_program_runs_as_an_installer_that_copies_itself(self):
+        tools = {"plain_copy": "/t/copy.exe", "noop": "/t/noop.exe", "startup": "/t/startup.exe"}
+        found = bench.contenders_for("/o.exe", "/p.exe", tools, "/pl/x.exe", "u1", True, minimal="/m.exe")
+        minimal = next(c for c in found if c.name == "minimal")
+        self.assertEqual((minimal.argv, minimal.uninstaller_source, minimal.full_install, minimal.launches),
+                         (["/m.exe", "/S"], "/m.exe", True, True))
+        self.assertEqual([c.name for c in bench.round_order(found, 1)],
+                         ["peer", "copy", "minimal", "noop", "ours", "startup"])
+
 
 class Retry(unittest.TestCase):
     def run_failing(self, failures):

@@ -72,6 +72,16 @@ class Goals(unittest.TestCase):
         self.assertEqual(found, {("ours", "stand-in", "ours/peer wall time"): False,
                                  ("variant", "stand-in", "ours/peer wall time"): True})
 
+    def test_the_minimal_program_is_judged_like_ours(self):
+        sizes = [size("stand-in", 1, {}, {"ours": [1.0], "minimal": [0.9], "peer": [1.0], "copy": [0.6],
+                                          "noop": [0.5]})]
+        found = self.evaluate(sizes)
+        self.assertEqual(found[("minimal", "stand-in", "ours/peer wall time")], False)
+        self.assertEqual(found[("minimal", "stand-in", "(ours - no-op) / (plain copy - no-op)")], False)
+        text = report.floors_table(report.summarise({"sizes": sizes}))
+        # ours (1.0 - 0.5) / 0.1 = 5.0; the minimal program (0.9 - 0.5) / 0.1 = 4.0
+        self.assertIn("| 5.0 | 4.0 |", text)
+
     def test_sizes_without_a_goal_or_a_peer_yield_none(self):
         self.assertEqual(self.evaluate([size("1 GiB", 1, {}, {"ours": [1.0], "peer": [1.0]}),
                                         size("stand-in", 1, {}, {"ours": [1.0]})]), {})
@@ -88,7 +98,7 @@ class Page(unittest.TestCase):
         self.assertNotIn("@", text)
         self.assertIn("| stand-in (1,000 bytes) | Lumiran Setup | 5,000 | 4,000 | 0.900 | 0.800–1.000 | 0.90 (0.90; 0.40–1.00) |",
                       text)
-        self.assertIn("| stand-in | 0.550 | 0.800 | 0.650 | 0.900 | 0.350 | 0.100 | 3.5 |", text)
+        self.assertIn("| stand-in | 0.550 | 0.800 | 0.650 | 0.900 | 0.350 | 0.100 | 3.5 | — |", text)
         self.assertIn("ours/peer wall time, stand-in: 0.90, goal ≤ 0.8: **not met**", text)
         self.assertIn("stand-in 1.50→2.00", text)
 

@@ -20,19 +20,16 @@ set -uo pipefail
 wine_dir=$1 image=$2 expect=${3:-clean}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 WINE=${WINE:-/usr/lib/wine/wine64}
+# shellcheck source=../wine/prefix.sh
+. "$source_dir/tests/wine/prefix.sh"
 allowed=" kernel32.dll kernelbase.dll msvcrt.dll mscoree.dll "
 
-if [ -z "${DISPLAY:-}" ]; then
-    echo "SKIP: needs an X display (run under xvfb-run)"
-    exit 77
-fi
+require_display
 command -v strace >/dev/null || { echo "SKIP: strace not installed"; exit 77; }
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winedbg.exe=d"
-WINEPREFIX=$("$source_dir/tests/wine/wine-prefix" "$wine_dir") || exit 1
-export WINEPREFIX
-trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"' EXIT
+fresh_prefix "$wine_dir"
 
 folder=$WINEPREFIX/drive_c/Downloads
 mkdir -p "$folder"

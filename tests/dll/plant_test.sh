@@ -13,20 +13,17 @@ shift 4
 names=("$@")
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 WINE=${WINE:-/usr/lib/wine/wine64}
+# shellcheck source=../wine/prefix.sh
+. "$source_dir/tests/wine/prefix.sh"
 
-if [ -z "${DISPLAY:-}" ]; then
-    echo "SKIP: needs an X display (run under xvfb-run)"
-    exit 77
-fi
+require_display
 
 # Native first for the planted names, as the Windows loader takes the first
 # file it finds; no crash dialog that could hang the run.
 overrides=$(IFS=,; echo "${names[*]%.dll}")
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winedbg.exe=d;$overrides=n,b"
-WINEPREFIX=$("$source_dir/tests/wine/wine-prefix" "$wine_dir") || exit 1
-export WINEPREFIX
-trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"' EXIT
+fresh_prefix "$wine_dir"
 
 folder=$WINEPREFIX/drive_c/Downloads
 mkdir -p "$folder"
@@ -35,7 +32,7 @@ for name in "${names[@]}"; do cp "$planted" "$folder/$name" || exit 1; done
 
 (cd "$folder" && "$WINE" 'C:\Downloads\Lumiran-Setup-2.1.0-x64.exe' /S)
 rc=$?
-user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+user=$(prefix_user)
 installed=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Lumiran/Lumiran.exe
 loaded=$(cd "$folder" && ls -- *.loaded 2>/dev/null | sed 's/\.loaded$//' | tr '\n' ' ')
 echo "planted: ${names[*]}; exit code $rc; loaded: ${loaded:-none}"

@@ -12,27 +12,18 @@ SETUP_EXE=$E2E_BUILD/Lumiran-Setup-2.1.0-x64.exe
 SUITE_EXE=$E2E_BUILD/suite/Lumiran.exe
 DRIVER_EXE=$E2E_BUILD/e2e/e2e-driver.exe
 WINE=${WINE:-/usr/lib/wine/wine64}
+# shellcheck source=../wine/prefix.sh
+. "$E2E_SOURCE/tests/wine/prefix.sh"
 
-if [ -z "${DISPLAY:-}" ]; then
-    echo "SKIP: needs an X display (run under xvfb-run)"
-    exit 77
-fi
+require_display
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-WINEPREFIX=$("$E2E_SOURCE/tests/wine/wine-prefix" "$E2E_BUILD/wine") || exit 1
-export WINEPREFIX
+fresh_prefix "$E2E_BUILD/wine"
 # Scratch files of the scenario, visible to Windows programs as C:\e2e.
 E2E_TMP=$WINEPREFIX/drive_c/e2e
 WIN_TMP="C:\\e2e"
 mkdir -p "$E2E_TMP"
-
-e2e_cleanup() {
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] && echo "prefix kept: $WINEPREFIX" || rm -rf "$WINEPREFIX"
-}
-trap e2e_cleanup EXIT
 
 E2E_FAILURES=0
 ok() { echo "ok - $1"; }
@@ -77,7 +68,7 @@ finish() {
 drv() { "$WINE" "$DRIVER_EXE" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # Layout of the prefix's user, host side and Windows side.
-E2E_USER=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+E2E_USER=$(prefix_user)
 PROFILE=$WINEPREFIX/drive_c/users/$E2E_USER
 WIN_PROFILE="C:\\users\\$E2E_USER"
 set_layout() {  # set_layout HOST_LOCALAPPDATA WINDOWS_LOCALAPPDATA

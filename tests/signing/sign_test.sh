@@ -212,22 +212,19 @@ step_resources() {
 }
 
 step_install() {
-    if [ -z "${DISPLAY:-}" ]; then
-        echo "SKIP: needs an X display (run under xvfb-run)"
-        exit 77
-    fi
+    # shellcheck source=../wine/prefix.sh
+    . "$src/tests/wine/prefix.sh"
+    require_display
     export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
     local wine=${WINE:-/usr/lib/wine/wine64}
-    WINEPREFIX=$("$src/tests/wine/wine-prefix" "$wine_dir") || exit 1
-    export WINEPREFIX
-    trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"' EXIT
+    fresh_prefix "$wine_dir"
     mkdir -p "$WINEPREFIX/drive_c/Downloads"
     cp "$image" "$WINEPREFIX/drive_c/Downloads/$image_name" || exit 1
     (cd "$WINEPREFIX/drive_c/Downloads" && "$wine" "C:\\Downloads\\$image_name" /S)
     local rc=$? user
     if [ $rc -eq 0 ]; then ok "the silent install of the signed image exits with 0"
     else fail "the silent install of the signed image exits with $rc"; fi
-    user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+    user=$(prefix_user)
     local dir=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Lumiran
     local payload=${suite:-$tree/suite/Lumiran.exe}
     if cmp -s "$dir/Lumiran.exe" "$payload"; then ok "Lumiran.exe is written, the payload byte for byte"

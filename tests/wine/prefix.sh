@@ -1,0 +1,33 @@
+# Sourced by the test scripts that run Windows programs under Wine (bash).
+#
+#   require_display      skips the test (exit 77) without an X display
+#   fresh_prefix DIR     a fresh prefix from DIR's template as WINEPREFIX,
+#                        exported; when the script exits, its wineserver is
+#                        stopped and the prefix removed, unless
+#                        LUMIRAN_KEEP_PREFIX=1 keeps it for a look
+#   prefix_user          the name of the prefix's one user profile
+#
+# WINEDEBUG and WINEDLLOVERRIDES stay with each script: they differ.
+
+require_display() {
+    if [ -z "${DISPLAY:-}" ]; then
+        echo "SKIP: needs an X display (run under xvfb-run)"
+        exit 77
+    fi
+}
+
+_prefix_cleanup() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    if [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ]; then echo "prefix kept: $WINEPREFIX"; else rm -rf "$WINEPREFIX"; fi
+}
+
+fresh_prefix() {
+    WINEPREFIX=$("$(dirname "${BASH_SOURCE[0]}")/wine-prefix" "$1") || exit 1
+    export WINEPREFIX
+    trap _prefix_cleanup EXIT
+}
+
+prefix_user() {
+    (cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+}

@@ -15,7 +15,10 @@ constexpr int kShowNormal = 1;                    // SW_SHOWNORMAL
 
 void CopySelfTo(const std::wstring& uninstallerPath) {
     wchar_t modulePath[kModulePathChars] = {};
-    (void)platform::GetOwnModulePath(modulePath, kModulePathChars);
+    const std::uint32_t length = platform::GetOwnModulePath(modulePath, kModulePathChars);
+    // No path, or one cut short at the end of the buffer: there is nothing
+    // sound to copy from.
+    if (length == 0 || length >= kModulePathChars) return;
     // Replaces an older uninstaller; when run from the install folder this
     // targets the running file itself and fails harmlessly.
     (void)platform::CopyFileTo(modulePath, uninstallerPath, false);
@@ -27,8 +30,8 @@ void CreateShortcutIn(FolderId folder, const std::wstring& exePath) {
     (void)CreateShortcut(shortcutPath, exePath, kShortcutDescription);
 }
 
-int FailInstall(bool silent) {
-    if (!silent) (void)platform::ShowMessageBox(kInstallFailedText, kInstallFailedCaption, kIconError);
+int FailInstall(bool silent, const wchar_t* text) {
+    if (!silent) (void)platform::ShowMessageBox(text, kInstallFailedCaption, kIconError);
     return 1;
 }
 
@@ -38,11 +41,11 @@ int RunInstall(platform::ModuleHandle instance, bool silent) {
     const InstallLayout layout = BuildInstallLayout();
     // Without LocalAppData the layout would point at the drive root, outside
     // the user's profile: install nothing there.
-    if (!FolderResolved(layout.installDir, kInstallFolderSuffix)) return FailInstall(silent);
+    if (!FolderResolved(layout.installDir, kInstallFolderSuffix)) return FailInstall(silent, kNoLocalAppDataText);
     InstallChoice choice;
     if (!silent && !ShowWelcomeDialog(instance, layout, choice)) return 0;
     CloseRunningInstance();
-    if (!ExtractPayload(instance, layout.exePath)) return FailInstall(silent);
+    if (!ExtractPayload(instance, layout.exePath)) return FailInstall(silent, kInstallFailedText);
     CopySelfTo(layout.uninstallerPath);
     CreateShortcutIn(FolderId::Desktop, layout.exePath);
     CreateShortcutIn(FolderId::Programs, layout.exePath);

@@ -5,9 +5,11 @@
 
 namespace lumiran {
 
-// 0 when installed or cancelled, 1 when the payload was not written.
+// 0 when installed or cancelled; 1 when the payload was not written or
+// LocalAppData could not be found.
 int RunInstall(platform::ModuleHandle instance, bool silent);
-// Always 0.
+// 0 when removed, declined or nothing was installed; 1 when Lumiran.exe
+// could not be removed (the registration then stays).
 int RunUninstall(bool silent);
 
 // Everything wWinMain does: DLL search, COM, common controls, switches,

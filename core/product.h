@@ -54,6 +54,8 @@ inline constexpr int kIdYes = 6;
 inline constexpr const wchar_t* kInstallFailedCaption = L"Lumiran 安装失败";
 inline constexpr const wchar_t* kInstallFailedText =
     L"无法写入 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。";
+inline constexpr const wchar_t* kNoLocalAppDataText =
+    L"无法确定当前用户的 LocalAppData 文件夹，Lumiran 未安装。";
 inline constexpr const wchar_t* kInstalledCaption = L"安装完成";
 inline constexpr const wchar_t* kInstalledText =
     L"Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。";
@@ -61,5 +63,7 @@ inline constexpr const wchar_t* kUninstallCaption = L"卸载 Lumiran";
 inline constexpr const wchar_t* kUninstallConfirmText =
     L"确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）";
 inline constexpr const wchar_t* kUninstalledText = L"Lumiran 已安全卸载完成。";
+inline constexpr const wchar_t* kUninstallFailedText =
+    L"无法删除 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。";
 
 }  // namespace lumiran

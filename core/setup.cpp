@@ -11,8 +11,9 @@ constexpr std::uint32_t kStandardClasses = 0x4000;    // ICC_STANDARD_CLASSES
 
 int RunSetup(platform::ModuleHandle instance, const wchar_t* commandLine) {
     // Installers run from Downloads folders: a DLL planted beside this file
-    // must never be loaded, so only System32 is searched from here on.
-    (void)platform::RestrictDllSearchToSystem32();
+    // must never be loaded, so only System32 is searched from here on. A
+    // Windows too old for that still loses the current directory.
+    if (!platform::RestrictDllSearchToSystem32()) (void)platform::RemoveCurrentDirectoryFromDllSearch();
     // Failures here show later, in the operations that need COM or comctl32.
     (void)platform::InitializeComApartment();
     (void)platform::InitCommonControls(kInitCommonControlsSize, kStandardClasses);

@@ -9,7 +9,8 @@ inline constexpr int kCloseWaitRounds = 20;
 inline constexpr std::uint32_t kCloseWaitStepMs = 100;
 
 // Posts WM_CLOSE to the suite's main window and waits at most
-// kCloseWaitRounds x kCloseWaitStepMs for it to go. Never reports.
+// kCloseWaitRounds x kCloseWaitStepMs for the window to go and the process
+// that owned it to end. Never reports.
 void CloseRunningInstance();
 
 }  // namespace lumiran

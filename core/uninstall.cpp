@@ -18,6 +18,22 @@ void DeleteIfResolved(const std::wstring& path, const std::wstring& bareSuffix) 
     (void)platform::RemoveFile(path);
 }
 
+// The suite's file is what the uninstall is for. While it stays (a suite
+// that did not end, or a file someone holds open) the registration stays
+// too, so that the list of installed programs can run the uninstall again.
+// Where LocalAppData is unknown there is no file to remove or look at, and
+// the uninstall ends as it would with nothing installed.
+bool SuiteRemoved(const std::wstring& exePath) {
+    if (!FolderResolved(exePath, std::wstring(kInstallFolderSuffix) + kExeSuffix)) return true;
+    (void)platform::RemoveFile(exePath);
+    return !platform::PathExists(exePath);
+}
+
+int FailUninstall(bool silent) {
+    if (!silent) (void)platform::ShowMessageBox(kUninstallFailedText, kUninstallCaption, kIconError);
+    return 1;
+}
+
 }  // namespace
 
 int RunUninstall(bool silent) {
@@ -29,7 +45,7 @@ int RunUninstall(bool silent) {
     const std::wstring programsLink = ShortcutPath(FolderId::Programs);
     DeleteIfResolved(desktopLink, kShortcutSuffix);
     DeleteIfResolved(programsLink, kShortcutSuffix);
-    DeleteIfResolved(layout.exePath, std::wstring(kInstallFolderSuffix) + kExeSuffix);
+    if (!SuiteRemoved(layout.exePath)) return FailUninstall(silent);
     (void)platform::DeleteUserKeyTree(kUninstallKeyPath);
     if (!silent) (void)platform::ShowMessageBox(kUninstalledText, kUninstallCaption, kIconInformation);
     return 0;

@@ -13,9 +13,13 @@ struct InstallChoice {
     bool autostart = false;
 };
 
-// The dialog's configuration; content and buttons point into the caller's
-// storage, which must outlive the config.
+// The dialog's configuration; its content and buttons point into the
+// record's own members, so the record stays where it was built.
 struct WelcomeDialog {
+    WelcomeDialog() = default;
+    WelcomeDialog(const WelcomeDialog&) = delete;
+    WelcomeDialog& operator=(const WelcomeDialog&) = delete;
+
     std::wstring content;
     platform::TaskDialogButton buttons[2];
     platform::TaskDialogConfig config;

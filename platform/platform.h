@@ -10,15 +10,18 @@
 
 namespace platform {
 
-// Opaque handles. On Windows they are HINSTANCE, HWND, HKEY, IShellLinkW*
-// and IPersistFile*; nothing outside platform/ looks inside them.
+// Opaque handles. On Windows they are HINSTANCE, HWND, a process HANDLE,
+// HKEY, IShellLinkW* and IPersistFile*; nothing outside platform/ looks
+// inside them.
 struct ModuleObject;
 struct WindowObject;
+struct ProcessObject;
 struct KeyObject;
 struct ShellLinkObject;
 struct PersistFileObject;
 using ModuleHandle = ModuleObject*;
 using WindowHandle = WindowObject*;
+using ProcessHandle = ProcessObject*;
 using KeyHandle = KeyObject*;
 using ShellLink = ShellLinkObject*;
 using PersistFile = PersistFileObject*;
@@ -29,10 +32,14 @@ using Status = std::int32_t;   // a Win32 error code; 0 is ERROR_SUCCESS
 enum class FolderId { LocalAppData, Desktop, Programs };
 
 // Process start-up.
-bool RestrictDllSearchToSystem32();
-HResult InitializeComApartment();  // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), looked up at run
+// time: false when this Windows lacks it or it fails.
+[[nodiscard]] bool RestrictDllSearchToSystem32();
+// SetDllDirectoryW(L""): takes the current directory out of the DLL search.
+[[nodiscard]] bool RemoveCurrentDirectoryFromDllSearch();
+[[nodiscard]] HResult InitializeComApartment();  // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)
 void UninitializeCom();
-bool InitCommonControls(std::uint32_t size, std::uint32_t classes);
+[[nodiscard]] bool InitCommonControls(std::uint32_t size, std::uint32_t classes);
 
 // Known folders. The path is shell-allocated and must go back through
 // FreeTaskMemory, whatever the result code says.
@@ -40,56 +47,68 @@ struct KnownFolderLookup {
     HResult result;
     wchar_t* path;
 };
-KnownFolderLookup GetKnownFolderPath(FolderId folder, std::uint32_t flags);
+[[nodiscard]] KnownFolderLookup GetKnownFolderPath(FolderId folder, std::uint32_t flags);
 void FreeTaskMemory(void* memory);
 
 // Windows of other processes.
-WindowHandle FindTopLevelWindow(const std::wstring& className);
-bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                       std::intptr_t lParam);
-bool WindowExists(WindowHandle window);
+[[nodiscard]] WindowHandle FindTopLevelWindow(const std::wstring& className);
+[[nodiscard]] bool PostWindowMessage(WindowHandle window, std::uint32_t message,
+                                     std::uintptr_t wParam, std::intptr_t lParam);
+[[nodiscard]] bool WindowExists(WindowHandle window);
 void SleepMilliseconds(std::uint32_t milliseconds);
+
+// The process that owns a window, opened for SYNCHRONIZE only
+// (GetWindowThreadProcessId, OpenProcess); nullptr when it cannot be opened.
+// An opened process goes back through CloseProcess.
+[[nodiscard]] ProcessHandle OpenWindowProcess(WindowHandle window);
+// WaitForSingleObject with a zero timeout: true once the process has ended.
+[[nodiscard]] bool ProcessEnded(ProcessHandle process);
+void CloseProcess(ProcessHandle process);
 
 // Raw data resources of a module: the bytes in place, or {nullptr, 0}.
 struct ResourceBytes {
     const void* data;
     std::uint32_t size;
 };
-ResourceBytes LoadDataResource(ModuleHandle module, int id);
+[[nodiscard]] ResourceBytes LoadDataResource(ModuleHandle module, int id);
 
 // Files.
-std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity);
-bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists);
-bool RemoveFile(const std::wstring& path);
+// GetModuleFileNameW: the characters written, 0 on failure, capacity when
+// the path was cut short.
+[[nodiscard]] std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity);
+[[nodiscard]] bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists);
+[[nodiscard]] bool RemoveFile(const std::wstring& path);
+// GetFileAttributesW: true while anything is found at the path.
+[[nodiscard]] bool PathExists(const std::wstring& path);
 
 // Registry, always below HKEY_CURRENT_USER.
 struct KeyOpening {
     Status status;
     KeyHandle key;
 };
-KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options, std::uint32_t access);
-Status SetKeyValue(KeyHandle key, const std::wstring& name, std::uint32_t type, const void* data,
+[[nodiscard]] KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options, std::uint32_t access);
+[[nodiscard]] Status SetKeyValue(KeyHandle key, const std::wstring& name, std::uint32_t type, const void* data,
                    std::uint32_t size);
-Status DeleteKeyValue(KeyHandle key, const std::wstring& name);
+[[nodiscard]] Status DeleteKeyValue(KeyHandle key, const std::wstring& name);
 void CloseKey(KeyHandle key);
-Status DeleteUserKeyTree(const std::wstring& subKey);
+[[nodiscard]] Status DeleteUserKeyTree(const std::wstring& subKey);
 
 // The shell's ShellLink object (IShellLinkW and its IPersistFile).
 struct ShellLinkCreation {
     HResult result;
     ShellLink link;
 };
-ShellLinkCreation CreateShellLink();
-HResult ShellLinkSetPath(ShellLink link, const std::wstring& path);
-HResult ShellLinkSetWorkingDirectory(ShellLink link, const std::wstring& directory);
-HResult ShellLinkSetDescription(ShellLink link, const std::wstring& description);
-HResult ShellLinkSetIconLocation(ShellLink link, const std::wstring& path, int index);
+[[nodiscard]] ShellLinkCreation CreateShellLink();
+[[nodiscard]] HResult ShellLinkSetPath(ShellLink link, const std::wstring& path);
+[[nodiscard]] HResult ShellLinkSetWorkingDirectory(ShellLink link, const std::wstring& directory);
+[[nodiscard]] HResult ShellLinkSetDescription(ShellLink link, const std::wstring& description);
+[[nodiscard]] HResult ShellLinkSetIconLocation(ShellLink link, const std::wstring& path, int index);
 struct PersistFileQuery {
     HResult result;
     PersistFile file;
 };
-PersistFileQuery ShellLinkQueryPersistFile(ShellLink link);
-HResult PersistFileSave(PersistFile file, const std::wstring& path, bool remember);
+[[nodiscard]] PersistFileQuery ShellLinkQueryPersistFile(ShellLink link);
+[[nodiscard]] HResult PersistFileSave(PersistFile file, const std::wstring& path, bool remember);
 void ReleaseShellLink(ShellLink link);
 void ReleasePersistFile(PersistFile file);
 
@@ -131,14 +150,14 @@ struct TaskDialogAnswer {
 };
 // The button variable starts at initialButton and the verification variable
 // at initialVerification; no radio-button variable is passed.
-TaskDialogAnswer ShowTaskDialog(const TaskDialogConfig& config, int initialButton,
+[[nodiscard]] TaskDialogAnswer ShowTaskDialog(const TaskDialogConfig& config, int initialButton,
                                 bool initialVerification);
 
 // Message box without an owner window; returns the button id.
-int ShowMessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style);
+[[nodiscard]] int ShowMessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style);
 
 // ShellExecuteW with no owner window; returns its instance-handle result.
-std::intptr_t ShellExecuteFile(const wchar_t* verb, const std::wstring& file,
+[[nodiscard]] std::intptr_t ShellExecuteFile(const wchar_t* verb, const std::wstring& file,
                                const wchar_t* parameters, const std::wstring& directory,
                                int showCommand);
 

@@ -28,6 +28,10 @@ bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfEx
 
 bool RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
+bool PathExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::intptr_t ShellExecuteFile(const wchar_t* verb, const std::wstring& file,
                                const wchar_t* parameters, const std::wstring& directory,
                                int showCommand) {

@@ -6,12 +6,23 @@
 
 namespace platform {
 
+namespace {
+
+// No default: a new folder without its id is a compiler warning here.
+const KNOWNFOLDERID& ToNative(FolderId folder) {
+    switch (folder) {
+        case FolderId::LocalAppData: return FOLDERID_LocalAppData;
+        case FolderId::Desktop: return FOLDERID_Desktop;
+        case FolderId::Programs: return FOLDERID_Programs;
+    }
+    return FOLDERID_LocalAppData;  // not reached for a valid FolderId
+}
+
+}  // namespace
+
 KnownFolderLookup GetKnownFolderPath(FolderId folder, std::uint32_t flags) {
-    const KNOWNFOLDERID* id = &FOLDERID_LocalAppData;
-    if (folder == FolderId::Desktop) id = &FOLDERID_Desktop;
-    if (folder == FolderId::Programs) id = &FOLDERID_Programs;
     PWSTR path = nullptr;
-    const HRESULT result = ::SHGetKnownFolderPath(*id, flags, nullptr, &path);
+    const HRESULT result = ::SHGetKnownFolderPath(ToNative(folder), flags, nullptr, &path);
     return {result, path};
 }
 

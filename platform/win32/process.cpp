@@ -7,9 +7,26 @@
 
 namespace platform {
 
+namespace {
+
+// The setup program hands these sizes to the platform as plain numbers.
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "InitCommonControls is given 8 as dwSize");
+
+}  // namespace
+
+// Windows 7 without its 2011 loader update has no SetDefaultDllDirectories:
+// a static import would keep the installer from starting there at all.
 bool RestrictDllSearchToSystem32() {
-    return ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    if (kernel32 == nullptr) return false;
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories == nullptr) return false;
+    return setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
 }
+
+bool RemoveCurrentDirectoryFromDllSearch() { return ::SetDllDirectoryW(L"") != FALSE; }
 
 HResult InitializeComApartment() { return ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
 

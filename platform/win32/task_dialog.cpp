@@ -5,6 +5,8 @@
 
 namespace platform {
 
+static_assert(sizeof(TASKDIALOGCONFIG) == 160, "the welcome dialog passes 160 as cbSize");
+
 TASKDIALOGCONFIG ToNative(const TaskDialogConfig& config, TASKDIALOG_BUTTON* buttons,
                           TASKDIALOG_BUTTON* radioButtons) {
     for (std::uint32_t i = 0; i < config.buttonCount; ++i) {

@@ -1,11 +1,13 @@
 #!/bin/bash
 # A silent reinstall while the installed suite runs: the suite is asked to
 # close, and only once it is gone is its file rewritten (a file still in use
-# could not be); the new suite is started and the old one is gone.
+# could not be); the new suite is started and the old one is gone. Like the
+# real suite, the old one takes its window down at once and ends a while
+# later: the install waits for its process, not only for the window.
 source "$(dirname "$0")/lib.sh" "$1"
 
 install_quietly
-check "the installed suite runs" start_suite "$WIN_EXE" old
+check "the installed suite runs" start_suite "$WIN_EXE" old --exit-delay=800
 written_before=$(stat -c %y "$INSTALL_DIR/Lumiran.exe")
 
 run_setup "$E2E_TMP/reinstall.txt" /S

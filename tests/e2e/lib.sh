@@ -93,6 +93,7 @@ INSTALLED_TEXT='Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启�
 UNINSTALL_CAPTION='卸载 Lumiran'
 UNINSTALL_CONFIRM_TEXT='确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）'
 UNINSTALLED_TEXT='Lumiran 已安全卸载完成。'
+UNINSTALL_FAILED_TEXT='无法删除 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。'
 SHORTCUT_DESCRIPTION='Lumiran - 轻盈高效的桌面外壳与效率工具集'
 
 # run_setup OUT [ARGS...]: runs the installer to its end (in the background

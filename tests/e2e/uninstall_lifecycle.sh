@@ -1,13 +1,16 @@
 #!/bin/bash
 # Install, then uninstall as the list of installed programs does it: its
 # "UninstallString" run as it stands, confirmed with Yes. The running suite
-# is closed first; the autostart value, both shortcuts, Lumiran.exe and the
+# (one that ends a while after its window has gone) is closed first and its
+# process waited for; the autostart value, both shortcuts, Lumiran.exe and the
 # registration key (with what others added to it) go; the install folder and
 # Lumiran-Uninstall.exe stay. A new install afterwards works as the first.
 source "$(dirname "$0")/lib.sh" "$1"
 
 run_setup "$E2E_TMP/install.txt" /S
 check "installed, the suite runs" drv wait-window "$SUITE_CLASS"
+drv close-window "$SUITE_CLASS"
+check "the suite runs again, slow to end" start_suite "$WIN_EXE" lingering --exit-delay=800
 drv reg-set "$RUN_KEY" Lumiran sz "\"$WIN_EXE\""
 drv reg-set "$UNINSTALL_KEY" Comments sz "foreign value"
 drv reg-set "$UNINSTALL_KEY\\Extra" Note sz "foreign subkey"

@@ -43,6 +43,7 @@ wchar_t* AllocShellString(const std::wstring& text) {
 }
 
 constexpr std::uintptr_t kWindow = 0x1000;
+constexpr std::uintptr_t kProcess = 0x1800;
 constexpr std::uintptr_t kLink = 0x2000;
 constexpr std::uintptr_t kFile = 0x3000;
 constexpr std::uintptr_t kKeyBase = 0x4000;
@@ -75,6 +76,11 @@ using fake::g_state;
 
 bool RestrictDllSearchToSystem32() {
     fake::Record("RestrictDllSearchToSystem32");
+    return !g_state.script.dllDirectoriesMissing;
+}
+
+bool RemoveCurrentDirectoryFromDllSearch() {
+    fake::Record("RemoveCurrentDirectoryFromDllSearch");
     return true;
 }
 
@@ -124,6 +130,23 @@ bool WindowExists(WindowHandle window) {
     return goneAfter < 0 || g_state.windowChecks < goneAfter;
 }
 
+ProcessHandle OpenWindowProcess(WindowHandle window) {
+    fake::Record("OpenWindowProcess", {fake::HandleName(window)});
+    if (!g_state.script.processOpens) return nullptr;
+    ++g_state.processesAlive;
+    return fake::MakeHandle<ProcessHandle>(fake::kProcess);
+}
+
+bool ProcessEnded(ProcessHandle process) {
+    fake::Record("ProcessEnded", {fake::HandleName(process)});
+    return ++g_state.processChecks >= g_state.script.processEndsAfterChecks;
+}
+
+void CloseProcess(ProcessHandle process) {
+    fake::Record("CloseProcess", {fake::HandleName(process)});
+    --g_state.processesAlive;
+}
+
 void SleepMilliseconds(std::uint32_t milliseconds) {
     fake::Record("SleepMilliseconds", {fake::Num(milliseconds)});
 }
@@ -138,11 +161,15 @@ std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity) {
     bool zeroed = true;
     for (std::uint32_t i = 0; i < capacity; ++i) zeroed = zeroed && buffer[i] == L'\0';
     fake::Record("GetOwnModulePath", {fake::Num(capacity), zeroed ? L"zeroed" : L"dirty"});
+    if (g_state.script.modulePathFails) return 0;
+    // As GetModuleFileNameW: a path that does not fit is cut short, still
+    // terminated, and the whole capacity is returned.
     const std::wstring& path = g_state.script.modulePath;
-    const std::size_t count = path.size() < capacity ? path.size() : capacity - 1;
+    const bool fits = path.size() < capacity;
+    const std::size_t count = fits ? path.size() : capacity - 1;
     std::wmemcpy(buffer, path.c_str(), count);
     buffer[count] = L'\0';
-    return static_cast<std::uint32_t>(count);
+    return static_cast<std::uint32_t>(fits ? count : capacity);
 }
 
 bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists) {
@@ -152,7 +179,12 @@ bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfEx
 
 bool RemoveFile(const std::wstring& path) {
     fake::Record("RemoveFile", {path});
-    return true;
+    return g_state.script.undeletableFiles.count(path) == 0;
+}
+
+bool PathExists(const std::wstring& path) {
+    fake::Record("PathExists", {path});
+    return g_state.script.undeletableFiles.count(path) != 0;
 }
 
 KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options, std::uint32_t access) {

@@ -40,11 +40,18 @@ struct Script {
     bool windowPresent = false;
     int windowGoneAfterChecks = -1;  // -1: the window never goes
     bool postFails = false;
+    bool processOpens = true;         // false: access denied, or already gone
+    int processEndsAfterChecks = 1;   // ProcessEnded is true from this check on
+
+    bool dllDirectoriesMissing = false;  // a Windows without SetDefaultDllDirectories
 
     std::vector<std::uint8_t> payload = {'M', 'Z', 0x90, 0x00};
     bool payloadMissing = false;
 
     std::wstring modulePath = L"C:\\Users\\u1\\Downloads\\Lumiran-Setup-2.1.0-x64.exe";
+    bool modulePathFails = false;
+
+    std::set<std::wstring> undeletableFiles;  // RemoveFile fails, PathExists stays true
 
     std::set<int> failingKeyOpens;  // 1-based numbers of CreateUserKey calls that fail
 
@@ -64,6 +71,8 @@ struct State {
     CapturedDialog dialog;
     int keyOpens = 0;
     int windowChecks = 0;
+    int processChecks = 0;
+    int processesAlive = 0;
     int linksAlive = 0, filesAlive = 0;
     int linkReleases = 0, fileReleases = 0;
     int shellStringsAlive = 0;

@@ -147,8 +147,9 @@ TEST_F(Sequences, RunningSuiteIsAskedToCloseBeforeThePayload) {
     EXPECT_EQ(RunInstall(Module(), true), 0);
     const Ops ops = fake::Ops();
     const Ops head(ops.begin() + 2, ops.begin() + 9);
-    EXPECT_EQ(head, (Ops{"FindTopLevelWindow", "PostWindowMessage", "SleepMilliseconds", "WindowExists",
-                         "SleepMilliseconds", "WindowExists", "LoadDataResource"}));
+    EXPECT_EQ(head, (Ops{"FindTopLevelWindow", "OpenWindowProcess", "PostWindowMessage", "SleepMilliseconds",
+                         "WindowExists", "SleepMilliseconds", "WindowExists"}));
+    EXPECT_EQ(Ops(ops.begin() + 9, ops.begin() + 12), (Ops{"ProcessEnded", "CloseProcess", "LoadDataResource"}));
 }
 
 TEST_F(Sequences, WithoutLocalAppDataNothingIsInstalled) {
@@ -156,7 +157,8 @@ TEST_F(Sequences, WithoutLocalAppDataNothingIsInstalled) {
     fake::Fake().script.failingFolders = {platform::FolderId::LocalAppData};
     EXPECT_EQ(RunInstall(Module(), false), 1);
     EXPECT_EQ(fake::Ops(), kLookup + Ops{"ShowMessageBox"});
-    EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args[1], L"Lumiran 安装失败");
+    EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args,
+              (Args{L"无法确定当前用户的 LocalAppData 文件夹，Lumiran 未安装。", L"Lumiran 安装失败", L"16"}));
 
     fake::Reset();
     fake::Fake().script.failingFolders = {platform::FolderId::LocalAppData};
@@ -179,6 +181,19 @@ TEST_F(Sequences, AnUnresolvedShortcutFolderSkipsOnlyThatShortcut) {
     EXPECT_EQ(fake::CallsOf("PersistFileSave").at(0).args[1], L"C:\\Users\\u1\\Desktop\\Lumiran.lnk");
 }
 
+TEST_F(Sequences, WithoutItsOwnPathTheInstallCopiesNothing) {
+    fake::Fake().script.modulePathFails = true;
+    EXPECT_EQ(RunInstall(Module(), true), 0);
+    EXPECT_TRUE(fake::CallsOf("CopyFileTo").empty());
+
+    fake::Reset();
+    fake::Fake().script.folders[platform::FolderId::LocalAppData] = localAppData;
+    fake::Fake().script.modulePath = L"C:\\" + std::wstring(600, L'x') + L"\\Lumiran-Setup-2.1.0-x64.exe";
+    EXPECT_EQ(RunInstall(Module(), true), 0);
+    EXPECT_TRUE(fake::CallsOf("CopyFileTo").empty());  // cut short: a wrong path
+    EXPECT_EQ(fake::Ops().back(), "ShellExecuteFile");
+}
+
 TEST_F(Sequences, BestEffortStepsDoNotChangeTheResult) {
     fake::Fake().script.createLinkResult = static_cast<platform::HResult>(0x800401F0);
     fake::Fake().script.failingKeyOpens = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
@@ -191,7 +206,8 @@ TEST_F(Sequences, BestEffortStepsDoNotChangeTheResult) {
 TEST_F(Sequences, ConfirmedUninstallRemovesInOrderAndReports) {
     EXPECT_EQ(RunUninstall(false), 0);
     EXPECT_EQ(fake::Ops(), (Ops{"ShowMessageBox"} + kClose + kAutostartOff + kLookup + kLookup + kLookup +
-                               Ops{"RemoveFile", "RemoveFile", "RemoveFile", "DeleteUserKeyTree", "ShowMessageBox"}));
+                               Ops{"RemoveFile", "RemoveFile", "RemoveFile", "PathExists", "DeleteUserKeyTree",
+                                   "ShowMessageBox"}));
     const auto boxes = fake::CallsOf("ShowMessageBox");
     EXPECT_EQ(boxes.at(0).args, (Args{L"确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）", L"卸载 Lumiran", L"36"}));
     EXPECT_EQ(boxes.at(1).args, (Args{L"Lumiran 已安全卸载完成。", L"卸载 Lumiran", L"64"}));
@@ -225,9 +241,10 @@ TEST_F(Sequences, SilentUninstallShowsNothingAndRunsEveryStep) {
     fake::Fake().script.windowPresent = true;
     fake::Fake().script.windowGoneAfterChecks = 1;
     EXPECT_EQ(RunUninstall(true), 0);
-    EXPECT_EQ(fake::Ops(), (Ops{"FindTopLevelWindow", "PostWindowMessage", "SleepMilliseconds", "WindowExists"} +
+    EXPECT_EQ(fake::Ops(), (Ops{"FindTopLevelWindow", "OpenWindowProcess", "PostWindowMessage", "SleepMilliseconds",
+                                "WindowExists", "ProcessEnded", "CloseProcess"} +
                                kAutostartOff + kLookup + kLookup + kLookup +
-                               Ops{"RemoveFile", "RemoveFile", "RemoveFile", "DeleteUserKeyTree"}));
+                               Ops{"RemoveFile", "RemoveFile", "RemoveFile", "PathExists", "DeleteUserKeyTree"}));
 }
 
 TEST_F(Sequences, UninstallSkipsPathsWhoseFolderDidNotResolve) {
@@ -244,6 +261,26 @@ TEST_F(Sequences, UninstallSkipsPathsWhoseFolderDidNotResolve) {
     EXPECT_EQ(RunUninstall(false), 0);
     EXPECT_EQ(fake::CallsOf("RemoveFile").size(), 2u);
     EXPECT_EQ(fake::CallsOf("ShowMessageBox").size(), 2u);
+}
+
+TEST_F(Sequences, ASuiteThatCannotBeRemovedKeepsItsRegistrationAndFails) {
+    fake::Fake().script.undeletableFiles = {exePath};
+    EXPECT_EQ(RunUninstall(false), 1);
+    EXPECT_TRUE(fake::CallsOf("DeleteUserKeyTree").empty());
+    EXPECT_EQ(fake::CallsOf("RemoveFile").size(), 3u);      // the shortcuts went all the same
+    EXPECT_EQ(fake::CallsOf("DeleteKeyValue").size(), 1u);  // and so did autostart
+    const auto boxes = fake::CallsOf("ShowMessageBox");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes.at(1).args,
+              (Args{L"无法删除 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。", L"卸载 Lumiran", L"16"}));
+    EXPECT_EQ(fake::Ops().back(), "ShowMessageBox");
+
+    fake::Reset();
+    fake::Fake().script.folders[platform::FolderId::LocalAppData] = localAppData;
+    fake::Fake().script.undeletableFiles = {exePath};
+    EXPECT_EQ(RunUninstall(true), 1);
+    EXPECT_TRUE(fake::CallsOf("ShowMessageBox").empty());
+    EXPECT_TRUE(fake::CallsOf("DeleteUserKeyTree").empty());
 }
 
 TEST_F(Sequences, UninstallGoesOnWhenTheRunKeyCannotBeOpened) {

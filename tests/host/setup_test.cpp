@@ -27,6 +27,18 @@ TEST_F(Setup, StartsRestrictedThenComThenCommonControls) {
     EXPECT_EQ(fake::CallsOf("UninitializeCom").size(), 1u);
 }
 
+TEST_F(Setup, WithoutSetDefaultDllDirectoriesTheCurrentDirectoryStillLeavesTheSearch) {
+    fake::Fake().script.dllDirectoriesMissing = true;
+    (void)RunSetup(Module(), L"/uninstall /S");
+    const Ops ops = fake::Ops();
+    EXPECT_EQ((Ops{ops[0], ops[1], ops[2]}),
+              (Ops{"RestrictDllSearchToSystem32", "RemoveCurrentDirectoryFromDllSearch", "InitializeComApartment"}));
+
+    fake::Reset();
+    (void)RunSetup(Module(), L"/uninstall /S");
+    EXPECT_TRUE(fake::CallsOf("RemoveCurrentDirectoryFromDllSearch").empty());
+}
+
 TEST_F(Setup, NullCommandLineRunsTheInteractiveInstall) {
     fake::Fake().script.dialogAnswer = {0, 2, false};  // cancelled
     EXPECT_EQ(RunSetup(Module(), nullptr), 0);

@@ -7,7 +7,7 @@ WIN := build/win64
 # Debian packages the build, the tests and the demo need.
 PACKAGES := cmake make g++ googletest libgtest-dev \
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-    wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
+    wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
     liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \
     strace nsis osslsigncode openssl
 

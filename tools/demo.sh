@@ -7,7 +7,9 @@
 # by Xvfb) the installer simply runs there, for you to click through. Without
 # one the demo plays the interactive install and uninstall under Xvfb,
 # answering the dialogs itself, saves screenshots of each of them to docs/
-# and prints what the install left behind and what the uninstall left.
+# and prints what the install left behind and what the uninstall left. On
+# the way it shows an uninstall that fails because the running suite will
+# not close.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
@@ -120,6 +122,20 @@ echo "installer: $(grep '^exit' "$WINEPREFIX/install.txt")"
 
 heading "What the install left"
 show_state
+
+heading "Uninstall while Lumiran ignores the request to close"
+drv start "$(echo "C:${install_dir#"$WINEPREFIX/drive_c"}/Lumiran.exe" | tr / '\\')" --ignore-close --title=stubborn >/dev/null
+drv wait-window LumiranRenderWindow stubborn
+drv run-line "$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)" >"$WINEPREFIX/uninstall-failed.txt" &
+uninstall=$!
+drv msgbox '卸载 Lumiran' yes >/dev/null
+screenshot '卸载 Lumiran' "$docs/uninstall-failed.png"
+drv msgbox '卸载 Lumiran' ok | sed -n '1s/^/failure box: /p'
+wait $uninstall || true
+echo "uninstaller: $(grep '^exit' "$WINEPREFIX/uninstall-failed.txt")"
+"$WINE" taskkill /f /im Lumiran.exe >/dev/null 2>&1 || true
+drv wait-gone LumiranRenderWindow stubborn
+echo "Lumiran.exe and the registration stay; the suite is then ended by force."
 
 heading "Uninstall, as the list of installed programs starts it"
 uninstall_string=$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)

@@ -143,6 +143,12 @@ class Imports(unittest.TestCase):
         self.assertEqual({dll.lower() for dll in self.delayed},
                          {"advapi32.dll", "comctl32.dll", "ole32.dll", "shell32.dll", "user32.dll"})
 
+    def test_starts_on_a_windows_without_set_default_dll_directories(self):
+        # Windows 7 without its 2011 loader update lacks it: looked up at run time.
+        names = [name for entries in self.table.values() for name, _ in entries]
+        self.assertNotIn("SetDefaultDllDirectories", names)
+        self.assertIn("SetDllDirectoryW", names)
+
     def test_task_dialog_bound_by_its_version_6_ordinal(self):
         comctl32 = next(v for k, v in self.delayed.items() if k.lower() == "comctl32.dll")
         self.assertIn((None, 345), comctl32)  # TaskDialogIndirect

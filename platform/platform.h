@@ -86,9 +86,10 @@ struct KeyOpening {
     Status status;
     KeyHandle key;
 };
-[[nodiscard]] KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options, std::uint32_t access);
-[[nodiscard]] Status SetKeyValue(KeyHandle key, const std::wstring& name, std::uint32_t type, const void* data,
-                   std::uint32_t size);
+[[nodiscard]] KeyOpening CreateUserKey(const std::wstring& subKey, std::uint32_t options,
+                                       std::uint32_t access);
+[[nodiscard]] Status SetKeyValue(KeyHandle key, const std::wstring& name, std::uint32_t type,
+                                 const void* data, std::uint32_t size);
 [[nodiscard]] Status DeleteKeyValue(KeyHandle key, const std::wstring& name);
 void CloseKey(KeyHandle key);
 [[nodiscard]] Status DeleteUserKeyTree(const std::wstring& subKey);
@@ -151,14 +152,14 @@ struct TaskDialogAnswer {
 // The button variable starts at initialButton and the verification variable
 // at initialVerification; no radio-button variable is passed.
 [[nodiscard]] TaskDialogAnswer ShowTaskDialog(const TaskDialogConfig& config, int initialButton,
-                                bool initialVerification);
+                                              bool initialVerification);
 
 // Message box without an owner window; returns the button id.
 [[nodiscard]] int ShowMessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style);
 
 // ShellExecuteW with no owner window; returns its instance-handle result.
 [[nodiscard]] std::intptr_t ShellExecuteFile(const wchar_t* verb, const std::wstring& file,
-                               const wchar_t* parameters, const std::wstring& directory,
-                               int showCommand);
+                                             const wchar_t* parameters,
+                                             const std::wstring& directory, int showCommand);
 
 }  // namespace platform

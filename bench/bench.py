@@ -1,21 +1,34 @@
 #!/usr/bin/python3
 """Silent-install benchmark: Lumiran Setup against an NSIS peer under Wine.
 
-    bench.py TREE [--smoke] [--out DIR] [--runs N] [--variant-ldflags FLAGS]
+    bench.py TREE [--smoke] [--out DIR] [--runs N] [--cold-runs N] [--sizes A,B]
+                  [--variant-ldflags FLAGS] [--variant-patch FILE]
 
 TREE is a configured and built cross tree (build/win64). The full run builds
 our installer once per payload in trees of its own under build/bench/ (with
 the flags of TREE), the NSIS peer from bench/peer.nsi with the same payload,
 a minimal program that makes the calls of our silent install
-(bench/minimal.c) with the resources of our image, and three floor
-programs; then, for each payload, it runs every contender in
-a fresh Wine prefix, round after round (each installer followed by a floor,
-the installers taking turns at each place), one warm-up round first, and writes DIR/benchmarks.{json,md,png} (DIR defaults to docs/).
+(bench/minimal.c) with the resources of our image, and the floor programs.
 
---smoke takes TREE's own installer and stand-in suite, one round without
-warm-up, and writes to TREE/bench-smoke unless --out says otherwise; it
-never writes to docs/. Every install is checked either way (checks.py), and
-a failed check ends the run with exit code 1.
+The main measurement is a warm session: per payload one prefix, booted once
+and kept running (a persistent wineserver, and bench/startup.c holding the
+desktop and the services), in which every contender runs round after round
+(each installer followed by a floor, the installers taking turns at each
+place), one warm-up round first. Between two runs, outside the clock,
+bench/reset.c records the registration and ends the started suite, and the
+install folder and shortcuts are removed, so every timed run is a first
+install. A smaller cold-start table runs the stand-in installers in a fresh
+prefix each time. DIR/benchmarks.{json,md,png} are written (DIR defaults to
+docs/).
+
+--variant-ldflags and --variant-patch add one more installer, "variant": our
+installer built with extra link flags, or from a copy of the sources with a
+patch (patch -p1) applied, measured in the same rounds as ours.
+
+--smoke takes TREE's own installer and stand-in suite, one warm round without
+warm-up and no cold table, and writes to TREE/bench-smoke unless --out says
+otherwise; it never writes to docs/. Every install is checked either way
+(checks.py), and a failed check ends the run with exit code 1.
 """
 
 import argparse
@@ -24,8 +37,10 @@ import filecmp
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -44,17 +59,28 @@ MINIMAL_NAME = "Lumiran-Minimal-x64.exe"
 ICON = os.path.join(REPO, "resources", "lumiran.ico")
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d"}
 RUN_TIMEOUT_S = 180
+BOOT_TIMEOUT_S = 120
 # The Wine session of a timed run (the installer and every helper process it
 # starts) runs at this niceness, so that other work on a shared machine
 # disturbs it less. Builds and checks keep the normal priority.
 NICENESS = int(os.environ.get("BENCH_NICE", "-5"))
 LAUNCH_WAIT_S = 15
 MIB = 1024 * 1024
-# (name, random payload size in MiB; None for the stand-in suite)
-FULL_SIZES = (("stand-in", None), ("64 MiB", 64), ("256 MiB", 256))
+# Windows programs that Debian's Wine ships: the real-size program, and the
+# real program bytes of the compressible payload.
+WINE_PROGRAMS = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
+REAL_PROGRAM = os.path.join(WINE_PROGRAMS, "oleview.exe")
+# (name, kind, MiB): the stand-in suite, a real program of about its size,
+# then the suite followed by filling up to MiB, so that every payload starts
+# a program when an install launches it.
+PAYLOADS = (("stand-in", "suite", None), ("program", "program", None),
+            ("64-compressible", "compressible", 64), ("64-incompressible", "random", 64),
+            ("256-incompressible", "random", 256))
+DEFAULT_SIZES = ("stand-in", "program", "64-compressible", "64-incompressible")
+COLD_RUNS = 5
 # Floor programs: name -> (source, extra libraries)
 TOOLS = {"noop": ("noop.c", []), "startup": ("startup.c", ["-lole32", "-lcomctl32"]),
-         "plain_copy": ("plain_copy.c", [])}
+         "plain_copy": ("plain_copy.c", []), "reset": ("reset.c", ["-ladvapi32"])}
 
 
 def log(text):
@@ -80,24 +106,78 @@ def newer(target, *sources):
 
 # --- inputs -------------------------------------------------------------------
 
-def random_payload(path, mib):
-    """MZ followed by random bytes: incompressible, and accepted by the build,
-    which wants a payload that begins like an executable. Kept across runs."""
-    size = mib * MIB
-    if os.path.isfile(path) and os.path.getsize(path) == size:
+def _write_if_changed(path, data):
+    """Keeps an equal file untouched, so that the trees built on it stay built."""
+    if os.path.isfile(path) and os.path.getsize(path) == len(data):
         with open(path, "rb") as f:
-            if f.read(2) == b"MZ":
+            if f.read() == data:
                 return path
     tmp = path + ".tmp"
     with open(tmp, "wb") as f:
-        f.write(b"MZ")
-        left = size - 2
+        f.write(data)
+    os.replace(tmp, path)
+    return path
+
+
+def random_payload(path, head, mib):
+    """head (the stand-in suite) followed by random bytes up to mib MiB:
+    incompressible, and it still starts the suite. Kept across runs."""
+    size = mib * MIB
+    if os.path.isfile(path) and os.path.getsize(path) == size:
+        with open(path, "rb") as f:
+            if f.read(len(head)) == head:
+                return path
+    tmp = path + ".tmp"
+    with open(tmp, "wb") as f:
+        f.write(head)
+        left = size - len(head)
         while left:
             chunk = os.urandom(min(left, 4 * MIB))
             f.write(chunk)
             left -= len(chunk)
     os.replace(tmp, path)
     return path
+
+
+def program_bytes(folder, size):
+    """size bytes of real Windows programs: the files of folder by name, one
+    after another (Wine's own DLLs and programs compress about 3.4 times
+    with zlib)."""
+    out = bytearray()
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if len(out) >= size:
+            break
+        if os.path.isfile(path):
+            with open(path, "rb") as f:
+                out += f.read(size - len(out))
+    if len(out) < size:
+        raise RuntimeError("%s holds fewer than %d bytes of programs" % (folder, size))
+    return bytes(out)
+
+
+def compressible_payload(path, head, mib, folder=WINE_PROGRAMS):
+    """head followed by real program bytes up to mib MiB."""
+    return _write_if_changed(path, head + program_bytes(folder, mib * MIB - len(head)))
+
+
+def make_payload(kind, mib, suite, folder):
+    """The payload file of one kind, made in folder (or found, for the two
+    that are programs as they are)."""
+    if kind == "suite":
+        return _write_if_changed(os.path.join(folder, "standin.exe"), _read(suite))
+    if kind == "program":
+        if not os.path.isfile(REAL_PROGRAM):
+            raise RuntimeError("%s is missing (the wine64 package ships it)" % REAL_PROGRAM)
+        return REAL_PROGRAM
+    if kind == "compressible":
+        return compressible_payload(os.path.join(folder, "programs-%dMiB.exe" % mib), _read(suite), mib)
+    return random_payload(os.path.join(folder, "random-%dMiB.exe" % mib), _read(suite), mib)
+
+
+def _read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def cache_value(tree, name):
@@ -110,11 +190,12 @@ def cache_value(tree, name):
     return None
 
 
-def build_ours(source_tree, tree, payload, extra_ldflags, logfile):
-    """Configures tree like source_tree, embedding payload, and builds the image."""
+def build_ours(source_tree, tree, payload, extra_ldflags, logfile, sources=REPO):
+    """Configures tree like source_tree, embedding payload, and builds the
+    image from sources (the repository, or a patched copy of it)."""
     build_type = cache_value(source_tree, "CMAKE_BUILD_TYPE") or "Release"
     toolchain = cache_value(source_tree, "CMAKE_TOOLCHAIN_FILE") or os.path.join(REPO, "cmake", "mingw-w64-x86_64.cmake")
-    args = ["cmake", "-S", REPO, "-B", tree, "-DCMAKE_TOOLCHAIN_FILE=" + toolchain,
+    args = ["cmake", "-S", sources, "-B", tree, "-DCMAKE_TOOLCHAIN_FILE=" + toolchain,
             "-DCMAKE_BUILD_TYPE=" + build_type, "-DLUMIRAN_SUITE_EXE=" + payload]
     for var in ("CMAKE_CXX_FLAGS", "CMAKE_CXX_FLAGS_" + build_type.upper(), "CMAKE_EXE_LINKER_FLAGS"):
         value = cache_value(source_tree, var) or ""
@@ -137,6 +218,26 @@ def link_flags(tree):
     words = line.split()
     end = words.index("-Wl,--whole-archive") if "-Wl,--whole-archive" in words else len(words)
     return " ".join(w for w in words[1:end] if w.startswith("-"))
+
+
+def patched_sources(patch, dest, logfile):
+    """A copy of the repository's files under dest with patch applied
+    (patch -p1). A file is rewritten only when its content changes, so the
+    variant's trees build incrementally."""
+    listed = subprocess.run(["git", "-C", REPO, "ls-files", "-z"], check=True, stdout=subprocess.PIPE).stdout
+    with tempfile.TemporaryDirectory() as tmp:
+        for name in filter(None, listed.decode().split("\0")):
+            source = os.path.join(REPO, name)
+            if os.path.isfile(source):
+                os.makedirs(os.path.dirname(os.path.join(tmp, name)), exist_ok=True)
+                shutil.copyfile(source, os.path.join(tmp, name))
+        run_quiet(["patch", "-p1", "-s", "-d", tmp, "-i", os.path.abspath(patch)], logfile)
+        for root, _, files in os.walk(tmp):
+            for name in files:
+                rel = os.path.relpath(os.path.join(root, name), tmp)
+                os.makedirs(os.path.dirname(os.path.join(dest, rel)), exist_ok=True)
+                _write_if_changed(os.path.join(dest, rel), _read(os.path.join(root, name)))
+    return dest
 
 
 def build_peer(payload, out_dir, logfile):
@@ -204,9 +305,10 @@ def suite_running(prefix):
 
 
 def _sample_private_memory(pid, peak, stop):
-    """Largest RssAnon seen in /proc while the process runs, in KiB."""
+    """Largest RssAnon seen in /proc while the process runs, in KiB. A warm
+    install lasts a tenth of a second, so the samples are 2 ms apart."""
     path = "/proc/%d/status" % pid
-    while not stop.is_set():
+    while True:
         try:
             with open(path, encoding="ascii", errors="replace") as f:
                 text = f.read()
@@ -215,7 +317,8 @@ def _sample_private_memory(pid, peak, stop):
         for line in text.splitlines():
             if line.startswith("RssAnon:"):
                 peak[0] = max(peak[0], int(line.split()[1]))
-        stop.wait(0.01)
+        if stop.wait(0.002):
+            return
 
 
 class Contender:
@@ -227,9 +330,9 @@ class Contender:
         self.full_install = full_install
         self.launches = launches
 
-    def problems(self, prefix):
+    def problems(self, prefix, reg_text=None):
         if self.full_install:
-            return checks.install_problems(prefix, self.payload, self.uninstaller_source)
+            return checks.install_problems(prefix, self.payload, self.uninstaller_source, reg_text)
         if self.payload is not None:
             layout = checks.Layout(prefix, checks.profile_user(prefix))
             return checks.payload_problems(layout, self.payload)
@@ -266,8 +369,55 @@ def _stderr_tail(path):
     return " (its error output: %s)" % text[-600:] if text else ""
 
 
+def _niced():
+    os.nice(NICENESS)
+
+
+def timed_run(argv, env, errors, on_timeout):
+    """Runs wine with argv and waits for it: (record, exit code). on_timeout
+    is called from another thread when the run takes RUN_TIMEOUT_S."""
+    peak_private = [0]
+    stop = threading.Event()
+    start = time.perf_counter()
+    with open(errors, "ab") as stderr:
+        proc = subprocess.Popen([WINE] + argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=stderr, preexec_fn=_niced)
+    watchdog = threading.Timer(RUN_TIMEOUT_S, on_timeout, args=(proc.pid,))
+    watchdog.daemon = True
+    sampler = threading.Thread(target=_sample_private_memory, args=(proc.pid, peak_private, stop))
+    sampler.start()
+    watchdog.start()
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    watchdog.cancel()
+    stop.set()
+    sampler.join()
+    record = {"wall": wall, "cpu": usage.ru_utime + usage.ru_stime, "rss_kib": usage.ru_maxrss,
+              "anon_kib": peak_private[0], "minflt": usage.ru_minflt}
+    return record, proc.returncode
+
+
+def _failure(contender, wall, code, errors, where):
+    if wall >= RUN_TIMEOUT_S:
+        return "%s did not finish within %d s%s" % (contender.name, RUN_TIMEOUT_S, where)
+    if code != 0:
+        return "%s exited with %d%s%s" % (contender.name, code, where, _stderr_tail(errors))
+    return None
+
+
+def _wait_for_suite(prefix):
+    deadline = time.monotonic() + LAUNCH_WAIT_S
+    while not suite_running(prefix):
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.01)
+    return True
+
+
 def run_once(contender, wine_dir):
-    """One timed run in a fresh prefix: wall and CPU time, peak memory.
+    """One timed run in a fresh prefix (the cold start): wall and CPU time,
+    peak memory.
 
     A failed run leaves its prefix in place, with the program's error output
     in wine-stderr.txt beside the registry files."""
@@ -275,35 +425,13 @@ def run_once(contender, wine_dir):
     env = dict(os.environ, WINEPREFIX=prefix, **WINE_ENV)
     errors = os.path.join(prefix, "wine-stderr.txt")
     try:
-        peak_private = [0]
-        stop = threading.Event()
-        watchdog = threading.Timer(RUN_TIMEOUT_S, stop_prefix, args=(env,))
-        watchdog.daemon = True
-        start = time.perf_counter()
-        with open(errors, "wb") as stderr:
-            proc = subprocess.Popen([WINE] + contender.argv, env=env, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=stderr,
-                                    preexec_fn=lambda: os.nice(NICENESS))
-        sampler = threading.Thread(target=_sample_private_memory, args=(proc.pid, peak_private, stop))
-        sampler.start()
-        watchdog.start()
-        _, status, usage = os.wait4(proc.pid, 0)
-        wall = time.perf_counter() - start
-        proc.returncode = os.waitstatus_to_exitcode(status)
-        watchdog.cancel()
-        stop.set()
-        sampler.join()
+        record, code = timed_run(contender.argv, env, errors, lambda _pid: stop_prefix(env))
         kept = " (prefix kept: %s)" % prefix
-        if wall >= RUN_TIMEOUT_S:
-            raise RunFailed("%s did not finish within %d s%s" % (contender.name, RUN_TIMEOUT_S, kept))
-        if proc.returncode != 0:
-            raise RunFailed("%s exited with %d%s%s" % (contender.name, proc.returncode, kept, _stderr_tail(errors)))
-        if contender.launches:
-            deadline = time.monotonic() + LAUNCH_WAIT_S
-            while not suite_running(prefix):
-                if time.monotonic() > deadline:
-                    raise RunFailed("%s did not start the suite%s" % (contender.name, kept))
-                time.sleep(0.05)
+        failure = _failure(contender, record["wall"], code, errors, kept)
+        if failure is None and contender.launches and not _wait_for_suite(prefix):
+            failure = "%s did not start the suite%s" % (contender.name, kept)
+        if failure:
+            raise RunFailed(failure)
         stop_prefix(env)
         problems = contender.problems(prefix)
         if problems:
@@ -312,8 +440,99 @@ def run_once(contender, wine_dir):
     except BaseException:
         stop_prefix(env)
         raise
-    return {"wall": wall, "cpu": usage.ru_utime + usage.ru_stime, "rss_kib": usage.ru_maxrss,
-            "anon_kib": peak_private[0]}
+    return record
+
+
+class WarmSession:
+    """One prefix, booted once and kept running while its runs are timed: a
+    persistent wineserver, and startup.exe holding the desktop and the
+    services, as on a logged-in Windows desktop. Used as a context manager,
+    so that the wineserver is shut down on every way out."""
+
+    def __init__(self, wine_dir, tools):
+        self.tools = tools
+        self.prefix = fresh_prefix(wine_dir)
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
+        self.user = checks.profile_user(self.prefix)
+        self.layout = checks.Layout(self.prefix, self.user)
+        self.errors = os.path.join(self.prefix, "wine-stderr.txt")
+        self.dump = os.path.join(self.prefix, "registration.txt")
+        self.holder = None
+        self.failed = False
+
+    def __enter__(self):
+        try:
+            self._boot()
+        except BaseException:
+            self.__exit__(*sys.exc_info())
+            raise
+        return self
+
+    def _boot(self):
+        with open(self.errors, "ab") as out:
+            # -p: the server stays when no program runs; it daemonises.
+            subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                           preexec_fn=_niced, check=True)
+            ready = os.path.join(self.prefix, "session-ready")
+            self.holder = subprocess.Popen([WINE, self.tools["startup"], windows_path(ready)], env=self.env,
+                                           stdin=subprocess.DEVNULL, stdout=out, stderr=out, preexec_fn=_niced)
+        deadline = time.monotonic() + BOOT_TIMEOUT_S
+        while not os.path.exists(ready):
+            if self.holder.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("the warm session did not start (prefix kept: %s)%s" % (
+                    self.prefix, _stderr_tail(self.errors)))
+            time.sleep(0.05)
+        self.reset()
+
+    def __exit__(self, kind, value, traceback):
+        stop_prefix(self.env)
+        if self.holder is not None:
+            try:
+                self.holder.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.holder.kill()
+        if kind is None and not self.failed:
+            shutil.rmtree(self.prefix)
+        return False
+
+    def reset(self):
+        """Records the registration, ends the started suite, deletes the
+        registration and plants the stale Run value; then removes the files of
+        an install. Returns the registration as user.reg text."""
+        if os.path.exists(self.dump):
+            os.remove(self.dump)
+        with open(self.errors, "ab") as out:
+            code = subprocess.run([WINE, self.tools["reset"], windows_path(self.dump)], env=self.env,
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=out, timeout=RUN_TIMEOUT_S).returncode
+        if code != 0:
+            raise RuntimeError("reset.exe exited with %d (prefix kept: %s)" % (code, self.prefix))
+        with open(self.dump, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def clear_files(self):
+        shutil.rmtree(self.layout.install_dir, ignore_errors=True)
+        for link in (self.layout.desktop_link, self.layout.programs_link):
+            if os.path.exists(link):
+                os.remove(link)
+
+    def run(self, contender):
+        """One timed run in the warm session. Before the next one, outside the
+        clock: the install is checked, then undone."""
+        record, code = timed_run(contender.argv, self.env, self.errors,
+                                 lambda pid: os.kill(pid, signal.SIGKILL))
+        failure = _failure(contender, record["wall"], code, self.errors, " (prefix: %s)" % self.prefix)
+        if failure is None and contender.launches and not _wait_for_suite(self.prefix):
+            failure = "%s did not start the suite" % contender.name
+        registration = self.reset()
+        if failure is None:
+            problems = contender.problems(self.prefix, registration)
+            if problems:
+                failure = "%s: %s" % (contender.name, "; ".join(problems))
+        self.clear_files()
+        if failure:
+            self.failed = True
+            raise RunFailed(failure)
+        return record
 
 
 def round_order(contenders, round_no):
@@ -337,53 +556,50 @@ def round_order(contenders, round_no):
     return order + floors[len(installers):]
 
 
-def run_with_retry(contender, wine_dir, retries):
-    """run_once, and once more after a failure: Wine fails a start now and
-    then for reasons of its own. Both failures in a row end the benchmark;
-    a retried one is listed in the results."""
+def run_with_retry(contender, runner, retries):
+    """runner(contender), and once more after a failure: Wine fails a start
+    now and then for reasons of its own. Both failures in a row end the
+    benchmark; a retried one is listed in the results."""
     try:
-        return run_once(contender, wine_dir)
+        return runner(contender)
     except RunFailed as first:
         log("  %s failed, running it again: %s" % (contender.name, first))
         retries.append(str(first))
-        return run_once(contender, wine_dir)
+        return runner(contender)
 
 
-def measure(name, contenders, rounds, warmup, wine_dir, retries):
+def measure(name, contenders, rounds, warmup, runner, retries):
     runs = {c.name: [] for c in contenders}
     load_before = os.getloadavg()[0]
     for round_no in range(warmup + rounds):
         counted = round_no >= warmup
         line = []
         for contender in round_order(contenders, round_no):
-            record = run_with_retry(contender, wine_dir, retries)
+            record = run_with_retry(contender, runner, retries)
             if counted:
                 runs[contender.name].append(record)
-            line.append("%s %.2f" % (contender.name, record["wall"]))
+            line.append("%s %.3f" % (contender.name, record["wall"]))
         log("[%s] %s %d: %s" % (name, "round" if counted else "warm-up", round_no - warmup + 1 if counted else round_no + 1,
                                 ", ".join(line)))
     return runs, load_before, os.getloadavg()[0]
 
 
-def contenders_for(ours, peer, tools, payload, user, launches, variant=None, minimal=None):
+def contenders_for(ours, peer, tools, payload, user, variant=None, minimal=None, floors=("copy", "noop")):
     """Both installers (and the variant and the minimal program), then the
-    floors, in the order of a round.
-
-    The start-up floor does not depend on the payload: it runs with the
-    stand-in suite only (launches is true for that payload alone)."""
+    floors, in the order of a round. Every payload starts a program, so every
+    installer is expected to start it."""
     target = "C:\\users\\%s\\AppData\\Local\\Programs\\Lumiran\\Lumiran.exe" % user
-    found = [Contender("ours", [ours, "/S"], payload, ours, True, launches),
-             Contender("peer", [peer, "/S"], payload, None, True, launches)]
+    found = [Contender("ours", [ours, "/S"], payload, ours, True, True),
+             Contender("peer", [peer, "/S"], payload, None, True, True)]
     if variant:
-        found.append(Contender("variant", [variant, "/S"], payload, variant, True, launches))
+        found.append(Contender("variant", [variant, "/S"], payload, variant, True, True))
     if minimal:
         # Makes the same calls as ours and is checked like it: it copies itself.
-        found.append(Contender("minimal", [minimal, "/S"], payload, minimal, True, launches))
-    found += [Contender("copy", [tools["plain_copy"], windows_path(payload), target], payload),
-              Contender("noop", [tools["noop"]])]
-    if launches:
-        found.append(Contender("startup", [tools["startup"]]))
-    return found
+        found.append(Contender("minimal", [minimal, "/S"], payload, minimal, True, True))
+    every = {"copy": Contender("copy", [tools["plain_copy"], windows_path(payload), target], payload),
+             "noop": Contender("noop", [tools["noop"]]),
+             "startup": Contender("startup", [tools["startup"]])}
+    return found + [every[name] for name in floors]
 
 
 # --- the whole run ------------------------------------------------------------
@@ -414,14 +630,24 @@ def machine_meta():
             "compiler": first_line([CROSS_CC, "--version"])}
 
 
-def user_of_template(wine_dir):
-    """The profile name, from a prefix made only to find it out."""
-    prefix = subprocess.run([os.path.join(REPO, "tests", "wine", "wine-prefix"), wine_dir], check=True,
-                            stdout=subprocess.PIPE, text=True).stdout.strip().splitlines()[-1]
-    try:
-        return checks.profile_user(prefix)
-    finally:
-        shutil.rmtree(prefix)
+def payload_label(name, kind, payload):
+    if kind == "program":
+        return "%s from Wine (%s bytes)" % (os.path.basename(payload), "{:,}".format(os.path.getsize(payload)))
+    return {"suite": "the stand-in suite", "compressible": "the stand-in suite, then real program bytes",
+            "random": "the stand-in suite, then random bytes"}[kind]
+
+
+def _parse_sizes(parser, text):
+    wanted = [w.strip() for w in text.split(",") if w.strip()]
+    unknown = set(wanted) - {n for n, _, _ in PAYLOADS}
+    if unknown:
+        parser.error("unknown payload: " + ", ".join(sorted(unknown)))
+    return [p for p in PAYLOADS if p[0] in wanted]
+
+
+def _interrupted(signum, _frame):
+    # Unwinds through the sessions, which shut their wineserver down.
+    raise SystemExit(128 + signum)
 
 
 def main(argv):
@@ -430,10 +656,14 @@ def main(argv):
     parser.add_argument("--smoke", action="store_true")
     parser.add_argument("--out")
     parser.add_argument("--runs", type=int)
+    parser.add_argument("--cold-runs", type=int, default=COLD_RUNS)
     parser.add_argument("--variant-ldflags", default="")
-    parser.add_argument("--sizes", default=",".join(n for n, _ in FULL_SIZES),
-                        help="payloads to measure, of: " + ", ".join(n for n, _ in FULL_SIZES))
+    parser.add_argument("--variant-patch", default="")
+    parser.add_argument("--sizes", default=",".join(DEFAULT_SIZES),
+                        help="payloads to measure, of: " + ", ".join(n for n, _, _ in PAYLOADS))
     args = parser.parse_args(argv)
+    started = time.monotonic()
+    signal.signal(signal.SIGTERM, _interrupted)
 
     tree = os.path.abspath(args.tree)
     docs = os.path.join(REPO, "docs")
@@ -444,61 +674,70 @@ def main(argv):
     wine_dir = os.path.join(tree, "wine") if args.smoke else os.path.join(work, "wine")
     runs = args.runs or (1 if args.smoke else 11)
     warmup = 0 if args.smoke else 1
+    cold_runs = 0 if args.smoke else args.cold_runs
     os.makedirs(out, exist_ok=True)
     os.makedirs(work, exist_ok=True)
     logfile = os.path.join(work, "build.log")
     open(logfile, "w").close()
 
     tools = build_tools(os.path.join(work, "tools"), logfile)
-    user = user_of_template(wine_dir)
     meta = machine_meta()
-    meta.update({"runs": runs, "warmup": warmup, "tree": os.path.relpath(tree, REPO), "load": [], "retries": [],
-                 "variant_ldflags": args.variant_ldflags if not args.smoke else ""})
+    variant_text = []
+    if not args.smoke and args.variant_ldflags:
+        variant_text.append("`%s` added to the link flags" % args.variant_ldflags)
+    if not args.smoke and args.variant_patch:
+        variant_text.append("the sources with `%s` applied" % os.path.relpath(os.path.abspath(args.variant_patch), REPO))
+    meta.update({"runs": runs, "warmup": warmup, "cold_runs": cold_runs, "tree": os.path.relpath(tree, REPO),
+                 "load": [], "retries": [], "variant": " and ".join(variant_text)})
     suite = os.path.join(tree, "suite", "Lumiran.exe")
-    results = {"meta": meta, "sizes": []}
+    results = {"meta": meta, "sizes": [], "cold": []}
     order = []
-    wanted = [w.strip() for w in args.sizes.split(",")]
-    unknown = set(wanted) - {n for n, _ in FULL_SIZES}
-    if unknown:
-        parser.error("unknown payload size: " + ", ".join(sorted(unknown)))
-    sizes = FULL_SIZES[:1] if args.smoke else [s for s in FULL_SIZES if s[0] in wanted]
-    for name, mib in sizes:
+    sizes = PAYLOADS[:1] if args.smoke else _parse_sizes(parser, args.sizes)
+    variant_sources = None
+    if meta["variant"] and args.variant_patch:
+        variant_sources = patched_sources(args.variant_patch, os.path.join(work, "variant-src"), logfile)
+    for name, kind, mib in sizes:
         slug = name.replace(" ", "").lower()
         variant = None
         if args.smoke:
             payload, ours = suite, os.path.join(tree, SETUP_NAME)
             meta["link_flags"] = link_flags(tree)
         else:
+            log("[%s] payload" % name)
             payloads = os.path.join(work, "payloads")
             os.makedirs(payloads, exist_ok=True)
-            if mib is None:
-                payload = os.path.join(payloads, "standin.exe")
-                if not (os.path.isfile(payload) and filecmp.cmp(payload, suite, shallow=False)):
-                    shutil.copyfile(suite, payload)
-            else:
-                log("[%s] payload" % name)
-                payload = random_payload(os.path.join(payloads, "random-%dMiB.exe" % mib), mib)
+            payload = make_payload(kind, mib, suite, payloads)
             log("[%s] building our installer" % name)
             ours = build_ours(tree, os.path.join(work, slug), payload, "", logfile)
             meta["link_flags"] = link_flags(os.path.join(work, slug))
-            if mib is None:
+            if kind == "suite":
                 shipped = os.path.join(tree, SETUP_NAME)
                 meta["same_as_tree"] = os.path.isfile(shipped) and filecmp.cmp(ours, shipped, shallow=False)
-            if args.variant_ldflags:
-                variant = build_ours(tree, os.path.join(work, slug + "-variant"), payload, args.variant_ldflags, logfile)
+            if meta["variant"]:
+                log("[%s] building the variant" % name)
+                variant = build_ours(tree, os.path.join(work, slug + "-variant"), payload, args.variant_ldflags,
+                                     logfile, variant_sources or REPO)
         minimal = build_minimal(os.path.dirname(ours), os.path.join(work, "minimal", slug), logfile)
         log("[%s] building the peer" % name)
         peer = build_peer(payload, os.path.join(work, "peer", slug), logfile)
-        # Only the stand-in suite can start; a random payload fails to, at once.
-        contenders = contenders_for(ours, peer, tools, payload, user, mib is None, variant, minimal)
-        record_runs, before, after = measure(name, contenders, runs, warmup, wine_dir, meta["retries"])
+        entry = {"name": name, "label": payload_label(name, kind, payload), "payload_bytes": os.path.getsize(payload)}
+        log("[%s] warm session" % name)
+        with WarmSession(wine_dir, tools) as session:
+            contenders = contenders_for(ours, peer, tools, payload, session.user, variant, minimal)
+            record_runs, before, after = measure(name, contenders, runs, warmup, session.run, meta["retries"])
         if len(contenders) > len(set(order)):
             order = [c.name for c in round_order(contenders, 0)]
         images = {c.name: os.path.getsize(c.argv[0]) for c in contenders if c.full_install}
-        results["sizes"].append({"name": name, "payload_bytes": os.path.getsize(payload), "images": images,
-                                 "runs": record_runs})
+        results["sizes"].append(dict(entry, images=images, runs=record_runs))
         meta["load"].append([name, before, after])
+        if kind == "suite" and cold_runs:
+            cold = contenders_for(ours, peer, tools, payload, "-", variant, minimal, floors=("noop", "startup"))
+            log("[%s] cold start, a fresh prefix per run" % name)
+            cold_results, _, _ = measure(name + ", cold", cold, cold_runs, 1, lambda c: run_once(c, wine_dir),
+                                         meta["retries"])
+            results["cold"].append(dict(entry, images=images, runs=cold_results))
     meta["order"] = order
+    meta["minutes"] = round((time.monotonic() - started) / 60, 1)
 
     with open(os.path.join(out, "benchmarks.json"), "w", encoding="utf-8") as f:
         json.dump(results, f, indent=1)
@@ -509,9 +748,9 @@ def main(argv):
     report.plot(results, os.path.join(out, "benchmarks.png"))
     for size in report.summarise(results):
         c = size["contenders"]
-        log("[%s] ours %.3f s, peer %.3f s, ours/peer %.2f; copy %.3f s, no-op %.3f s" % (
-            size["name"], c["ours"]["wall_median"], c["peer"]["wall_median"], c["ours"]["ratio_of_medians"],
-            c["copy"]["wall_median"], c["noop"]["wall_median"]))
+        log("[%s] ours %.3f s, peer %.3f s, minimal %.3f s, no-op %.3f s; ours/peer %.2f, ours/minimal %.2f" % (
+            size["name"], c["ours"]["wall_median"], c["peer"]["wall_median"], c["minimal"]["wall_median"],
+            c["noop"]["wall_median"], c["ours"]["vs"]["peer"]["of_medians"], c["ours"]["vs"]["minimal"]["of_medians"]))
     log("wrote %s" % os.path.join(out, "benchmarks.md"))
     return 0
 

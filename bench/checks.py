@@ -4,7 +4,8 @@ A benchmark of an install that did not happen measures nothing, so every
 counted run of either installer is checked: the payload's bytes in place,
 the uninstaller beside it, both shortcuts, the nine registration values and
 the Run value gone. The registry is read from the prefix's user.reg, which
-wineserver writes when it shuts down.
+wineserver writes when it shuts down, or, in a session that keeps running,
+from what bench/reset.c writes in the same syntax.
 """
 
 import filecmp
@@ -157,12 +158,13 @@ def payload_problems(layout, payload):
     return []
 
 
-def install_problems(prefix, payload, uninstaller_source=None):
+def install_problems(prefix, payload, uninstaller_source=None, reg_text=None):
     """Everything a finished silent install got wrong, as readable lines.
 
     uninstaller_source: the file the uninstaller must equal (an installer that
     copies itself), or None when any executable will do (one that writes a
-    separate uninstaller)."""
+    separate uninstaller). reg_text: the registry in user.reg syntax, when
+    the prefix's wineserver still runs (user.reg is read otherwise)."""
     layout = Layout(prefix, profile_user(prefix))
     problems = payload_problems(layout, payload)
     if not os.path.isfile(layout.uninstaller):
@@ -181,8 +183,10 @@ def install_problems(prefix, payload, uninstaller_source=None):
         with open(link, "rb") as f:
             if f.read(len(SHELL_LINK_HEADER)) != SHELL_LINK_HEADER:
                 problems.append("the %s shortcut is not a shell link" % name)
-    with open(os.path.join(prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
-        reg = f.read()
+    reg = reg_text
+    if reg is None:
+        with open(os.path.join(prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
+            reg = f.read()
     values = read_key(reg, UNINSTALL_KEY) or {}
     expected = expected_registration(layout.install_dir_win)
     for name, want in expected.items():

@@ -132,6 +132,13 @@ class InstallState(unittest.TestCase):
                 self.assertEqual(len(found), 1, found)
                 self.assertIn(expected, found[0])
 
+    def test_a_registry_dump_from_a_running_session_replaces_user_reg(self):
+        self._reg('"NoRepair"=dword:00000001\n', "")
+        self.assertEqual(checks.install_problems(self.prefix, self.payload, self.installer, USER_REG), [])
+        dump = checks.plant_run_value(USER_REG)
+        self.assertEqual(checks.install_problems(self.prefix, self.payload, self.installer, dump),
+                         ["the Run value Lumiran is still there"])
+
     def test_a_separate_uninstaller_need_only_be_an_executable(self):
         self._write(self.layout.uninstaller, b"PK not a program")
         self.assertEqual(self.problems(uninstaller_source=None), ["Lumiran-Uninstall.exe is not an executable"])

@@ -243,7 +243,7 @@ def plot(results, path):
     import matplotlib.pyplot as plt
 
     summary = summarise(results)
-    names = ["%s\n%.2f MiB" % (s["name"], s["payload_bytes"] / MIB) for s in summary]
+    names = ["%s\n%.2f MiB" % (s["name"].replace("-", "\n"), s["payload_bytes"] / MIB) for s in summary]
     xs = list(range(len(summary)))
     fig, (times, sizes) = plt.subplots(1, 2, figsize=(12, 4.6), gridspec_kw={"width_ratios": [3, 2]})
     styles = {"ours": ("C0", "o"), "variant": ("C2", "D"), "minimal": ("C1", "P"), "peer": ("C3", "s"),

@@ -1,14 +1,15 @@
 #!/bin/sh
 # The silent-install benchmark (make bench), or its smoke run (ctest).
 #
-#   bench/run.sh TREE [--smoke] [--out DIR] [--runs N] [--variant-ldflags FLAGS]
+#   bench/run.sh TREE [--smoke] [--out DIR] [--runs N] [--cold-runs N] [--sizes A,B]
+#                     [--variant-ldflags FLAGS] [--variant-patch FILE]
 #
 # TREE is a built cross tree such as build/win64. Without a display the run
-# gets a virtual one: the stand-in suite that both installers start opens a
-# window. See bench/bench.py for what is built, run and written.
+# gets a virtual one: the programs that the installers start open windows.
+# See bench/bench.py for what is built, run and written.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-[ $# -ge 1 ] || { echo "usage: bench/run.sh TREE [--smoke] [--out DIR] [--runs N] [--variant-ldflags FLAGS]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: bench/run.sh TREE [--smoke] [--out DIR] [--runs N] [--cold-runs N] [--sizes A,B] [--variant-ldflags FLAGS] [--variant-patch FILE]" >&2; exit 2; }
 for tool in makensis x86_64-w64-mingw32-gcc-posix wineserver "${WINE:-/usr/lib/wine/wine64}"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "bench: $tool is missing (make deps)" >&2; exit 1; }
 done

@@ -1,7 +1,7 @@
-# The benchmark's own unit tests, and a smoke run of the benchmark: the
-# stand-in payload, one run of each contender, every install checked; it
-# writes to bench-smoke/ in this tree, never to docs/. The full benchmark
-# is `make bench`.
+# The benchmark's own unit tests, and a smoke run of the benchmark: one
+# round of each contender in a warm Wine session with the stand-in payload,
+# every install checked; it writes to bench-smoke/ in this tree, never to
+# docs/. The full benchmark is `make bench`.
 set(LUMIRAN_BENCH_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_test(NAME bench.unit
   COMMAND /usr/bin/python3 -m unittest discover -s ${LUMIRAN_BENCH_DIR} -p "test_*.py")

@@ -510,10 +510,15 @@ class WarmSession:
             return f.read()
 
     def clear_files(self):
+        """Removes the files of an install, then waits until the disk is idle:
+        Wine truncates every file it creates for overwriting, so ext4 starts
+        writing such a file back when it is closed, and a run that began
+        while the last one's writes were in flight would wait for them."""
         shutil.rmtree(self.layout.install_dir, ignore_errors=True)
         for link in (self.layout.desktop_link, self.layout.programs_link):
             if os.path.exists(link):
                 os.remove(link)
+        os.sync()
 
     def run(self, contender):
         """One timed run in the warm session. Before the next one, outside the

@@ -499,15 +499,21 @@ class WarmSession:
         """Records the registration, ends the started suite, deletes the
         registration and plants the stale Run value; then removes the files of
         an install. Returns the registration as user.reg text."""
-        if os.path.exists(self.dump):
-            os.remove(self.dump)
-        with open(self.errors, "ab") as out:
-            code = subprocess.run([WINE, self.tools["reset"], windows_path(self.dump)], env=self.env,
-                                  stdin=subprocess.DEVNULL, stdout=out, stderr=out, timeout=RUN_TIMEOUT_S).returncode
-        if code != 0:
-            raise RuntimeError("reset.exe exited with %d (prefix kept: %s)" % (code, self.prefix))
-        with open(self.dump, encoding="utf-8", errors="replace") as f:
-            return f.read()
+        for attempt in (1, 2):
+            if os.path.exists(self.dump):
+                os.remove(self.dump)
+            with open(self.errors, "ab") as out:
+                code = subprocess.run([WINE, self.tools["reset"], windows_path(self.dump)], env=self.env,
+                                      stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                                      timeout=RUN_TIMEOUT_S).returncode
+            if code == 0:
+                with open(self.dump, encoding="utf-8", errors="replace") as f:
+                    return f.read()
+            # Wine fails a start now and then for reasons of its own.
+            log("  reset.exe exited with %d%s" % (code, ", running it again" if attempt == 1 else ""))
+        self.failed = True
+        raise RuntimeError("reset.exe exited with %d twice (prefix kept: %s)%s" % (
+            code, self.prefix, _stderr_tail(self.errors)))
 
     def clear_files(self):
         """Removes the files of an install, then waits until the disk is idle:

@@ -11,7 +11,8 @@
       started) and waits for each to go;
    3. deletes the registration key and plants the stale Run value again.
    The files (install folder, shortcuts) are removed from the Unix side.
-   Exit code 0, or 1 when the dump could not be written. */
+   Exit code 0; 3 when the dump could not be opened, 4 when it could not be
+   written. */
 #define _WIN32_WINNT 0x0A00
 #include <windows.h>
 #include <tlhelp32.h>
@@ -84,10 +85,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     (void)show;
     if (__argc != 2) return 2;
     FILE *out = _wfopen(__wargv[1], L"wb");
-    if (!out) return 1;
+    if (!out) return 3;
     dump_key(out, UNINSTALL_KEY);
     dump_key(out, RUN_KEY);
-    const int failed = fclose(out) != 0;
+    const int failed = fclose(out) != 0 ? 4 : 0;
     end_suites();
     RegDeleteTreeW(HKEY_CURRENT_USER, UNINSTALL_KEY);
     RegDeleteKeyW(HKEY_CURRENT_USER, UNINSTALL_KEY);

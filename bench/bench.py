@@ -449,8 +449,9 @@ class WarmSession:
     services, as on a logged-in Windows desktop. Used as a context manager,
     so that the wineserver is shut down on every way out."""
 
-    def __init__(self, wine_dir, tools):
+    def __init__(self, wine_dir, tools, retries=None):
         self.tools = tools
+        self.retries = retries if retries is not None else []
         self.prefix = fresh_prefix(wine_dir)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
         self.user = checks.profile_user(self.prefix)
@@ -511,6 +512,7 @@ class WarmSession:
                     return f.read()
             # Wine fails a start now and then for reasons of its own.
             log("  reset.exe exited with %d%s" % (code, ", running it again" if attempt == 1 else ""))
+            self.retries.append("reset.exe exited with %d" % code)
         self.failed = True
         raise RuntimeError("reset.exe exited with %d twice (prefix kept: %s)%s" % (
             code, self.prefix, _stderr_tail(self.errors)))
@@ -733,7 +735,7 @@ def main(argv):
         peer = build_peer(payload, os.path.join(work, "peer", slug), logfile)
         entry = {"name": name, "label": payload_label(name, kind, payload), "payload_bytes": os.path.getsize(payload)}
         log("[%s] warm session" % name)
-        with WarmSession(wine_dir, tools) as session:
+        with WarmSession(wine_dir, tools, meta["retries"]) as session:
             contenders = contenders_for(ours, peer, tools, payload, session.user, variant, minimal)
             record_runs, before, after = measure(name, contenders, runs, warmup, session.run, meta["retries"])
         if len(contenders) > len(set(order)):

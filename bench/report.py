@@ -243,7 +243,9 @@ def plot(results, path):
     import matplotlib.pyplot as plt
 
     summary = summarise(results)
-    names = ["%s\n%.2f MiB" % (s["name"].replace("-", "\n"), s["payload_bytes"] / MIB) for s in summary]
+    # "64-compressible" -> "64\ncompressible"; "stand-in" stays whole.
+    names = ["%s\n%.2f MiB" % (s["name"].replace("-", "\n", 1) if s["name"][0].isdigit() else s["name"],
+                                s["payload_bytes"] / MIB) for s in summary]
     xs = list(range(len(summary)))
     fig, (times, sizes) = plt.subplots(1, 2, figsize=(12, 4.6), gridspec_kw={"width_ratios": [3, 2]})
     styles = {"ours": ("C0", "o"), "variant": ("C2", "D"), "minimal": ("C1", "P"), "peer": ("C3", "s"),
@@ -274,7 +276,7 @@ def plot(results, path):
     sizes.set_ylabel("download size (MiB, log scale)")
     sizes.grid(True, axis="y", which="both", alpha=0.3)
     sizes.legend(fontsize=8)
-    sizes.set_title("Image size: ours carries the payload raw, NSIS compresses it", fontsize=10)
+    sizes.set_title("Download size: ours carries the payload raw, NSIS compresses it", fontsize=9)
     fig.tight_layout()
     fig.savefig(path, dpi=100)
     plt.close(fig)

@@ -59,13 +59,14 @@ drv() { "$WINE" "$driver_exe" "$@" | tr -d '\r'; }
 user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
 profile=$WINEPREFIX/drive_c/users/$user
 install_dir=$profile/AppData/Local/Programs/Lumiran
+win_install_dir=$(echo "C:${install_dir#"$WINEPREFIX/drive_c"}" | tr / '\\')
 links=("$profile/Desktop/Lumiran.lnk" "$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumiran.lnk")
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiran'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
 heading() { printf '\n== %s\n' "$1"; }
 show_state() {
-    echo "Files in $(echo "C:${install_dir#"$WINEPREFIX/drive_c"}" | tr / '\\'):"
+    echo "Files in $win_install_dir:"
     if [ -d "$install_dir" ]; then
         (cd "$install_dir" && find . -maxdepth 1 -type f -printf '  %-24f %10s bytes\n' | sort)
     else
@@ -123,10 +124,14 @@ echo "installer: $(grep '^exit' "$WINEPREFIX/install.txt")"
 heading "What the install left"
 show_state
 
+# The registration's command line, as the list of installed programs runs it;
+# the failed uninstall keeps it for the second one.
+uninstall_string=$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)
+
 heading "Uninstall while Lumiran ignores the request to close"
-drv start "$(echo "C:${install_dir#"$WINEPREFIX/drive_c"}/Lumiran.exe" | tr / '\\')" --ignore-close --title=stubborn >/dev/null
+drv start "$win_install_dir\\Lumiran.exe" --ignore-close --title=stubborn >/dev/null
 drv wait-window LumiranRenderWindow stubborn
-drv run-line "$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)" >"$WINEPREFIX/uninstall-failed.txt" &
+drv run-line "$uninstall_string" >"$WINEPREFIX/uninstall-failed.txt" &
 uninstall=$!
 drv msgbox '卸载 Lumiran' yes >/dev/null
 screenshot '卸载 Lumiran' "$docs/uninstall-failed.png"
@@ -138,7 +143,6 @@ drv wait-gone LumiranRenderWindow stubborn
 echo "Lumiran.exe and the registration stay; the suite is then ended by force."
 
 heading "Uninstall, as the list of installed programs starts it"
-uninstall_string=$(drv reg-query "$uninstall_key" UninstallString | cut -d' ' -f3-)
 echo "command line: $uninstall_string"
 drv run-line "$uninstall_string" >"$WINEPREFIX/uninstall.txt" &
 uninstall=$!

@@ -5,6 +5,7 @@ enable_language(RC)
 add_library(lumiran_platform STATIC
   platform/win32/files.cpp
   platform/win32/known_folders.cpp
+  platform/win32/mutex.cpp
   platform/win32/process.cpp
   platform/win32/registry.cpp
   platform/win32/shell_link.cpp

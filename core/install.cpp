@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint32_t kModulePathChars = 520;
 constexpr int kShowNormal = 1;                    // SW_SHOWNORMAL
+constexpr const wchar_t* kZoneIdentifierStream = L":Zone.Identifier";
 
 void CopySelfTo(const std::wstring& uninstallerPath) {
     wchar_t modulePath[kModulePathChars] = {};
@@ -21,7 +22,15 @@ void CopySelfTo(const std::wstring& uninstallerPath) {
     if (length == 0 || length >= kModulePathChars) return;
     // Replaces an older uninstaller; when run from the install folder this
     // targets the running file itself and fails harmlessly.
-    (void)platform::CopyFileTo(modulePath, uninstallerPath, false);
+    if (!platform::CopyFileTo(modulePath, uninstallerPath, false)) return;
+    // CopyFileW carries the attributes and every stream over. A read-only
+    // installer (a disc image, a share) would leave an uninstaller that no
+    // later install can replace; a downloaded one its Mark of the Web, and
+    // Windows would then warn about a download whenever the uninstall starts.
+    // The data stays the installer's, signature included. Either result may
+    // fail for the usual reason: nothing to change.
+    (void)platform::ClearFileAttributes(uninstallerPath);
+    (void)platform::RemoveFile(uninstallerPath + kZoneIdentifierStream);
 }
 
 void CreateShortcutIn(FolderId folder, const std::wstring& exePath) {

@@ -12,6 +12,8 @@ inline constexpr const wchar_t* kMainWindowClass = L"LumiranRenderWindow";
 inline constexpr const wchar_t* kUninstallKeyPath =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumiran";
 inline constexpr const wchar_t* kRunKeyPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Held by the one install or uninstall that runs in the user's session.
+inline constexpr const wchar_t* kSetupMutexName = L"Local\\LumiranSetup";
 
 // Appended as they stand: each supplies exactly one separator.
 inline constexpr const wchar_t* kInstallFolderSuffix = L"\\Programs\\Lumiran";
@@ -50,6 +52,7 @@ inline constexpr const wchar_t* kAutostartCheckText = L"随 Windows 开机自动
 inline constexpr std::uint32_t kIconError = 0x10;        // MB_OK | MB_ICONERROR
 inline constexpr std::uint32_t kIconInformation = 0x40;  // MB_OK | MB_ICONINFORMATION
 inline constexpr std::uint32_t kYesNoQuestion = 0x24;    // MB_YESNO | MB_ICONQUESTION
+inline constexpr std::uint32_t kIconWarning = 0x30;      // MB_OK | MB_ICONWARNING
 inline constexpr int kIdYes = 6;
 inline constexpr const wchar_t* kInstallFailedCaption = L"Lumiran 安装失败";
 inline constexpr const wchar_t* kInstallFailedText =
@@ -65,5 +68,9 @@ inline constexpr const wchar_t* kUninstallConfirmText =
 inline constexpr const wchar_t* kUninstalledText = L"Lumiran 已安全卸载完成。";
 inline constexpr const wchar_t* kUninstallFailedText =
     L"无法删除 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。";
+
+// Another run holds the setup lock; shown under the caption of this run's mode.
+inline constexpr const wchar_t* kSetupBusyText =
+    L"另一个 Lumiran 安装或卸载程序正在运行，请等它结束后再试。";
 
 }  // namespace lumiran

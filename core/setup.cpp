@@ -1,4 +1,6 @@
 #include "core/modes.h"
+#include "core/product.h"
+#include "core/setup_lock.h"
 #include "core/switches.h"
 
 namespace lumiran {
@@ -6,6 +8,19 @@ namespace {
 
 constexpr std::uint32_t kInitCommonControlsSize = 8;  // sizeof(INITCOMMONCONTROLSEX)
 constexpr std::uint32_t kStandardClasses = 0x4000;    // ICC_STANDARD_CLASSES
+
+// Two runs at once would interleave their steps: two suites started, or an
+// uninstall's deletions followed by an install's registration. The second
+// run refuses instead of waiting, so that nothing ever blocks on another.
+int RunOneMode(platform::ModuleHandle instance, const CommandLineSwitches& switches) {
+    const SetupLock lock = TakeSetupLock();
+    if (lock.heldElsewhere) {
+        const wchar_t* caption = switches.uninstall ? kUninstallCaption : kInstallFailedCaption;
+        if (!switches.silent) (void)platform::ShowMessageBox(kSetupBusyText, caption, kIconWarning);
+        return 1;
+    }
+    return switches.uninstall ? RunUninstall(switches.silent) : RunInstall(instance, switches.silent);
+}
 
 }  // namespace
 
@@ -19,8 +34,7 @@ int RunSetup(platform::ModuleHandle instance, const wchar_t* commandLine) {
     (void)platform::InitCommonControls(kInitCommonControlsSize, kStandardClasses);
     const std::wstring text = commandLine != nullptr ? commandLine : L"";
     const CommandLineSwitches switches = ParseSwitches(text);
-    const int result = switches.uninstall ? RunUninstall(switches.silent)
-                                          : RunInstall(instance, switches.silent);
+    const int result = RunOneMode(instance, switches);
     platform::UninitializeCom();
     return result;
 }

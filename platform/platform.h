@@ -10,18 +10,20 @@
 
 namespace platform {
 
-// Opaque handles. On Windows they are HINSTANCE, HWND, a process HANDLE,
-// HKEY, IShellLinkW* and IPersistFile*; nothing outside platform/ looks
+// Opaque handles. On Windows they are HINSTANCE, HWND, a process HANDLE, a
+// mutex HANDLE, HKEY, IShellLinkW* and IPersistFile*; nothing outside platform/ looks
 // inside them.
 struct ModuleObject;
 struct WindowObject;
 struct ProcessObject;
+struct MutexObject;
 struct KeyObject;
 struct ShellLinkObject;
 struct PersistFileObject;
 using ModuleHandle = ModuleObject*;
 using WindowHandle = WindowObject*;
 using ProcessHandle = ProcessObject*;
+using MutexHandle = MutexObject*;
 using KeyHandle = KeyObject*;
 using ShellLink = ShellLinkObject*;
 using PersistFile = PersistFileObject*;
@@ -65,6 +67,16 @@ void SleepMilliseconds(std::uint32_t milliseconds);
 [[nodiscard]] bool ProcessEnded(ProcessHandle process);
 void CloseProcess(ProcessHandle process);
 
+// Named mutexes of the session.
+// CreateMutexW(NULL, FALSE, name): nullptr when it cannot be created or
+// opened, for instance because another kind of object has that name.
+[[nodiscard]] MutexHandle CreateNamedMutex(const std::wstring& name);
+// WaitForSingleObject with a zero timeout: WAIT_OBJECT_0, WAIT_ABANDONED,
+// WAIT_TIMEOUT or WAIT_FAILED, as it came.
+[[nodiscard]] std::uint32_t TryTakeMutex(MutexHandle mutex);
+void ReleaseTakenMutex(MutexHandle mutex);  // ReleaseMutex
+void CloseMutex(MutexHandle mutex);         // CloseHandle
+
 // Raw data resources of a module: the bytes in place, or {nullptr, 0}.
 struct ResourceBytes {
     const void* data;
@@ -77,6 +89,8 @@ struct ResourceBytes {
 // the path was cut short.
 [[nodiscard]] std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity);
 [[nodiscard]] bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists);
+// SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL).
+[[nodiscard]] bool ClearFileAttributes(const std::wstring& path);
 [[nodiscard]] bool RemoveFile(const std::wstring& path);
 // GetFileAttributesW: true while anything is found at the path.
 [[nodiscard]] bool PathExists(const std::wstring& path);

@@ -26,6 +26,10 @@ bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfEx
     return ::CopyFileW(source, target.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
+bool ClearFileAttributes(const std::wstring& path) {
+    return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 bool RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
 bool PathExists(const std::wstring& path) {

@@ -25,6 +25,8 @@
 //                                     the shortcut at PATH
 //   hold-open PATH SECONDS            open PATH without write or delete sharing,
 //                                     print "held", keep it open
+//   hold-mutex NAME SECONDS           create and own the named mutex, print
+//                                     "held", keep it (killed: it is abandoned)
 //
 // KEY is HKCU\... or HKLM\...; every wait gives up after 20 s. Exit code 0 on
 // success, 1 when a check fails or a wait times out, 2 on a usage error.
@@ -450,6 +452,15 @@ int HoldOpen(const std::wstring& path, DWORD seconds) {
     return 0;
 }
 
+int HoldMutex(const std::wstring& name, DWORD seconds) {
+    const Handle mutex(::CreateMutexW(nullptr, TRUE, name.c_str()));
+    if (!mutex.valid() || ::GetLastError() == ERROR_ALREADY_EXISTS) return Fail(L"cannot own " + name);
+    Print(L"held");
+    ::Sleep(seconds * 1000);
+    ::ReleaseMutex(mutex.get());
+    return 0;
+}
+
 int Usage() {
     Write(STD_ERROR_HANDLE, L"usage: e2e-driver COMMAND [ARGS...]; see the head of tests/e2e/driver.cpp");
     return 2;
@@ -535,6 +546,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"lnk-target" && argc == 3) return LinkTarget(arg(2));
     if (command == L"hold-open" && argc == 4) {
         return HoldOpen(arg(2), std::wcstoul(argv[3], nullptr, 10));
+    }
+    if (command == L"hold-mutex" && argc == 4) {
+        return HoldMutex(arg(2), std::wcstoul(argv[3], nullptr, 10));
     }
     return Usage();
 }

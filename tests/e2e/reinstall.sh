@@ -2,8 +2,10 @@
 # An install over an existing one writes everything again: both executables
 # (damaged beforehand, one longer than the payload) are replaced, a missing
 # shortcut comes back, the registration values are restored while a foreign
-# value stays, and the autostart value follows the new choice. The installed
-# copy, started without "/uninstall", installs as well.
+# value stays, and the autostart value follows the new choice. That install
+# runs from a read-only file, and finds the uninstaller marked as downloaded:
+# its copy must come out neither read-only nor marked. The installed copy,
+# started without "/uninstall", installs as well.
 source "$(dirname "$0")/lib.sh" "$1"
 
 run_setup "$E2E_TMP/first.txt" &
@@ -18,8 +20,16 @@ rm "$DESKTOP_LINK"
 drv reg-set "$UNINSTALL_KEY" DisplayVersion sz 1.0.0
 drv reg-set "$UNINSTALL_KEY" EstimatedSize dword 7
 drv reg-set "$UNINSTALL_KEY" Comments sz "added by someone else"
+# Wine has no named streams: it keeps "name:Zone.Identifier" as a plain file
+# of that name, which DeleteFileW of the stream's path removes all the same.
+printf '[ZoneTransfer]\r\nZoneId=3\r\n' >"$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier"
+# Wine's CopyFileW, like Windows', carries the read-only attribute over.
+mkdir -p "$E2E_TMP/disc"
+cp "$SETUP_EXE" "$E2E_TMP/disc/"
+cp "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier" "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
+chmod a-w "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe"
 
-run_setup "$E2E_TMP/second.txt" &
+drv run "$WIN_TMP\\disc\\Lumiran-Setup-2.1.0-x64.exe" >"$E2E_TMP/second.txt" &
 setup=$!
 check "second install: autostart left unticked" drv dialog-click 1002
 drv msgbox "$INSTALLED_CAPTION" ok >/dev/null
@@ -28,6 +38,9 @@ join $setup
 expect "exit code" "$(exit_code_of "$E2E_TMP/second.txt")" 0
 check "Lumiran.exe replaced, at the payload's length" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
 check "Lumiran-Uninstall.exe replaced" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
+check_not "its Mark of the Web is gone" test -e "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier"
+expect "copied from a read-only installer, it is writable" "$(stat -c %A "$INSTALL_DIR/Lumiran-Uninstall.exe" | cut -c3)" w
+check "the installer keeps its own mark" test -e "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
 check "Desktop shortcut written again" test -f "$DESKTOP_LINK"
 expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ 12 2.1.0"
 expect "EstimatedSize restored" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "REG_DWORD 4 1024"

@@ -44,6 +44,7 @@ wchar_t* AllocShellString(const std::wstring& text) {
 
 constexpr std::uintptr_t kWindow = 0x1000;
 constexpr std::uintptr_t kProcess = 0x1800;
+constexpr std::uintptr_t kMutex = 0x1C00;
 constexpr std::uintptr_t kLink = 0x2000;
 constexpr std::uintptr_t kFile = 0x3000;
 constexpr std::uintptr_t kKeyBase = 0x4000;
@@ -151,6 +152,30 @@ void SleepMilliseconds(std::uint32_t milliseconds) {
     fake::Record("SleepMilliseconds", {fake::Num(milliseconds)});
 }
 
+MutexHandle CreateNamedMutex(const std::wstring& name) {
+    fake::Record("CreateNamedMutex", {name});
+    if (g_state.script.mutexCreateFails) return nullptr;
+    ++g_state.mutexesAlive;
+    return fake::MakeHandle<MutexHandle>(fake::kMutex);
+}
+
+std::uint32_t TryTakeMutex(MutexHandle mutex) {
+    fake::Record("TryTakeMutex", {fake::HandleName(mutex)});
+    const std::uint32_t result = g_state.script.mutexWait;
+    if (result == 0 || result == 0x80) ++g_state.mutexesOwned;  // WAIT_OBJECT_0, WAIT_ABANDONED
+    return result;
+}
+
+void ReleaseTakenMutex(MutexHandle mutex) {
+    fake::Record("ReleaseTakenMutex", {fake::HandleName(mutex)});
+    --g_state.mutexesOwned;
+}
+
+void CloseMutex(MutexHandle mutex) {
+    fake::Record("CloseMutex", {fake::HandleName(mutex)});
+    --g_state.mutexesAlive;
+}
+
 ResourceBytes LoadDataResource(ModuleHandle module, int id) {
     fake::Record("LoadDataResource", {fake::HandleName(module), fake::Num(id)});
     if (g_state.script.payloadMissing) return {nullptr, 0};
@@ -174,6 +199,11 @@ std::uint32_t GetOwnModulePath(wchar_t* buffer, std::uint32_t capacity) {
 
 bool CopyFileTo(const wchar_t* source, const std::wstring& target, bool failIfExists) {
     fake::Record("CopyFileTo", {fake::Text(source), target, failIfExists ? L"true" : L"false"});
+    return !g_state.script.copyFails;
+}
+
+bool ClearFileAttributes(const std::wstring& path) {
+    fake::Record("ClearFileAttributes", {path});
     return true;
 }
 

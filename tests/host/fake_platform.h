@@ -45,11 +45,15 @@ struct Script {
 
     bool dllDirectoriesMissing = false;  // a Windows without SetDefaultDllDirectories
 
+    bool mutexCreateFails = false;
+    std::uint32_t mutexWait = 0;  // WAIT_OBJECT_0
+
     std::vector<std::uint8_t> payload = {'M', 'Z', 0x90, 0x00};
     bool payloadMissing = false;
 
     std::wstring modulePath = L"C:\\Users\\u1\\Downloads\\Lumiran-Setup-2.1.0-x64.exe";
     bool modulePathFails = false;
+    bool copyFails = false;
 
     std::set<std::wstring> undeletableFiles;  // RemoveFile fails, PathExists stays true
 
@@ -73,6 +77,8 @@ struct State {
     int windowChecks = 0;
     int processChecks = 0;
     int processesAlive = 0;
+    int mutexesAlive = 0;
+    int mutexesOwned = 0;
     int linksAlive = 0, filesAlive = 0;
     int linkReleases = 0, fileReleases = 0;
     int shellStringsAlive = 0;

@@ -26,7 +26,7 @@ const Ops kShortcut = {"CreateShellLink", "ShellLinkSetPath", "ShellLinkSetWorki
                        "ShellLinkSetDescription", "ShellLinkSetIconLocation",
                        "ShellLinkQueryPersistFile", "PersistFileSave", "ReleasePersistFile",
                        "ReleaseShellLink"};
-const Ops kSelfCopy = {"GetOwnModulePath", "CopyFileTo"};
+const Ops kSelfCopy = {"GetOwnModulePath", "CopyFileTo", "ClearFileAttributes", "RemoveFile"};
 const Ops kAutostartOff = {"CreateUserKey", "DeleteKeyValue", "CloseKey"};
 const Ops kAutostartOn = {"CreateUserKey", "SetKeyValue", "CloseKey"};
 Ops Registration() {
@@ -68,8 +68,11 @@ TEST_F(Sequences, SilentInstallRunsEveryStepInOrderAndLaunches) {
     EXPECT_TRUE(PayloadWritten());
 
     EXPECT_EQ(fake::CallsOf("GetOwnModulePath").at(0).args, (Args{L"520", L"zeroed"}));
-    EXPECT_EQ(fake::CallsOf("CopyFileTo").at(0).args,
-              (Args{fake::Fake().script.modulePath, installDir + L"\\Lumiran-Uninstall.exe", L"false"}));
+    const std::wstring uninstaller = installDir + L"\\Lumiran-Uninstall.exe";
+    EXPECT_EQ(fake::CallsOf("CopyFileTo").at(0).args, (Args{fake::Fake().script.modulePath, uninstaller, L"false"}));
+    // The copy loses a read-only attribute and the Mark of the Web it took over.
+    EXPECT_EQ(fake::CallsOf("ClearFileAttributes").at(0).args, (Args{uninstaller}));
+    EXPECT_EQ(fake::CallsOf("RemoveFile").at(0).args, (Args{uninstaller + L":Zone.Identifier"}));
     const auto lookups = fake::CallsOf("GetKnownFolderPath");
     EXPECT_EQ(lookups.at(1).args[0], L"Desktop");
     EXPECT_EQ(lookups.at(2).args[0], L"Programs");
@@ -192,6 +195,16 @@ TEST_F(Sequences, WithoutItsOwnPathTheInstallCopiesNothing) {
     EXPECT_EQ(RunInstall(Module(), true), 0);
     EXPECT_TRUE(fake::CallsOf("CopyFileTo").empty());  // cut short: a wrong path
     EXPECT_EQ(fake::Ops().back(), "ShellExecuteFile");
+    EXPECT_TRUE(fake::CallsOf("ClearFileAttributes").empty());
+    EXPECT_TRUE(fake::CallsOf("RemoveFile").empty());
+}
+
+TEST_F(Sequences, AFailedCopyLeavesWhateverIsAtTheUninstallersPlaceAlone) {
+    fake::Fake().script.copyFails = true;
+    EXPECT_EQ(RunInstall(Module(), true), 0);
+    const Ops copyOnly = {"LoadDataResource", "GetOwnModulePath", "CopyFileTo"};
+    EXPECT_EQ(fake::Ops(), kLookup + kClose + copyOnly + kLookup + kShortcut + kLookup + kShortcut + kAutostartOff +
+                               Registration() + Ops{"ShellExecuteFile"});
 }
 
 TEST_F(Sequences, BestEffortStepsDoNotChangeTheResult) {

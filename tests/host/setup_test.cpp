@@ -1,19 +1,45 @@
 // The entry point's body: start-up order, dispatch and the exit code.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/modes.h"
 #include "tests/host/fake_platform.h"
 
 namespace lumiran {
 namespace {
 
+namespace fs = std::filesystem;
 using Ops = std::vector<std::string>;
+using Args = std::vector<std::wstring>;
 
 platform::ModuleHandle Module() { return reinterpret_cast<platform::ModuleHandle>(0x400000); }
 
+constexpr std::uint32_t kWaitAbandoned = 0x80;
+constexpr std::uint32_t kWaitTimeout = 0x102;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+// Installs write a real payload: into a folder of the test's own.
 class Setup : public ::testing::Test {
 protected:
-    void SetUp() override { fake::Reset(); }
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("lumiran-setup-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        fs::create_directories(root);
+        Reset();
+    }
+    void TearDown() override {
+        fs::remove_all(root);
+        EXPECT_EQ(fake::Fake().mutexesOwned, 0);
+        EXPECT_EQ(fake::Fake().mutexesAlive, 0);
+    }
+    void Reset() {
+        fake::Reset();
+        fake::Fake().script.folders[platform::FolderId::LocalAppData] = (root / "Local").wstring();
+    }
+
+    fs::path root;
 };
 
 TEST_F(Setup, StartsRestrictedThenComThenCommonControls) {
@@ -71,6 +97,64 @@ TEST_F(Setup, InstanceReachesThePayloadLookup) {
     (void)RunSetup(Module(), L"/S");
     EXPECT_EQ(fake::CallsOf("LoadDataResource").at(0).args,
               (std::vector<std::wstring>{L"4194304", L"201"}));
+}
+
+TEST_F(Setup, TheLockIsTakenBeforeEitherModeAndLetGoAfterIt) {
+    EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
+    Ops ops = fake::Ops();
+    EXPECT_EQ(Ops(ops.begin() + 3, ops.begin() + 6), (Ops{"CreateNamedMutex", "TryTakeMutex", "GetKnownFolderPath"}));
+    EXPECT_EQ(Ops(ops.end() - 4, ops.end()), (Ops{"ShellExecuteFile", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
+    EXPECT_EQ(fake::CallsOf("CreateNamedMutex").at(0).args, (Args{L"Local\\LumiranSetup"}));
+
+    Reset();
+    fake::Fake().script.messageBoxAnswer = 7;  // IDNO
+    EXPECT_EQ(RunSetup(Module(), L"/uninstall"), 0);
+    ops = fake::Ops();
+    EXPECT_EQ(Ops(ops.begin() + 3, ops.end()),
+              (Ops{"CreateNamedMutex", "TryTakeMutex", "ShowMessageBox", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
+}
+
+TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {
+    struct Case {
+        const wchar_t* commandLine;
+        const wchar_t* caption;  // null: silent, no box
+    };
+    for (const Case& c : {Case{L"", L"Lumiran 安装失败"}, Case{L"/S", nullptr},
+                          Case{L"/uninstall", L"卸载 Lumiran"}, Case{L"/uninstall /S", nullptr}}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandLine)));
+        Reset();
+        fake::Fake().script.mutexWait = kWaitTimeout;
+        EXPECT_EQ(RunSetup(Module(), c.commandLine), 1);
+        Ops expected = {"CreateNamedMutex", "TryTakeMutex", "CloseMutex"};
+        if (c.caption != nullptr) expected.push_back("ShowMessageBox");
+        expected.push_back("UninitializeCom");
+        const Ops ops = fake::Ops();
+        EXPECT_EQ(Ops(ops.begin() + 3, ops.end()), expected);
+        if (c.caption != nullptr) {
+            EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args,
+                      (Args{L"另一个 Lumiran 安装或卸载程序正在运行，请等它结束后再试。", c.caption, L"48"}));
+        }
+    }
+}
+
+TEST_F(Setup, AnAbandonedLockIsThisRunsToFinishTheJob) {
+    fake::Fake().script.mutexWait = kWaitAbandoned;
+    EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
+    EXPECT_EQ(fake::CallsOf("ShellExecuteFile").size(), 1u);
+    EXPECT_EQ(fake::CallsOf("ReleaseTakenMutex").size(), 1u);
+}
+
+TEST_F(Setup, ALockThatCannotBeHadNeverStopsARun) {
+    fake::Fake().script.mutexCreateFails = true;  // the name belongs to another kind of object
+    EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
+    EXPECT_EQ(fake::CallsOf("ShellExecuteFile").size(), 1u);
+    EXPECT_TRUE(fake::CallsOf("TryTakeMutex").empty());
+
+    Reset();
+    fake::Fake().script.mutexWait = kWaitFailed;
+    EXPECT_EQ(RunSetup(Module(), L"/uninstall /S"), 0);
+    EXPECT_EQ(fake::CallsOf("DeleteUserKeyTree").size(), 1u);
+    EXPECT_TRUE(fake::CallsOf("ReleaseTakenMutex").empty());  // never owned
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, Switches, ::testing::Values(
     SwitchCase{L"/Uninstall /S", true, false},
     SwitchCase{L"x/uninstallx", false, true},
     SwitchCase{L"/uninstal", false, false},
+    SwitchCase{L"uninstall", false, false},
     SwitchCase{L"C:/setup/files", true, false},
     SwitchCase{L"\"C:/setup/files\"", true, false},
     SwitchCase{L"--target=\"/S\"", true, false},

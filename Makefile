@@ -3,6 +3,9 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 HOST := build/host
 WIN := build/win64
+# cmake --build starts a make for each target; as sub-makes of this one they
+# would each print their directory on the way in and on the way out.
+MAKEFLAGS += --no-print-directory
 
 # Debian packages the build, the tests and the demo need.
 PACKAGES := cmake make g++ googletest libgtest-dev \
@@ -43,9 +46,9 @@ test-win: deps build-win
 	cd $(WIN) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j$(JOBS)
 
 test: deps
-	$(MAKE) --no-print-directory build
-	$(MAKE) --no-print-directory test-host
-	$(MAKE) --no-print-directory test-win
+	$(MAKE) build
+	$(MAKE) test-host
+	$(MAKE) test-win
 
 demo: deps build-win
 	tools/demo.sh $(WIN)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Signed setup images, built in one tree of their own that every run reuses,
-# with a throwaway self-signed certificate.
+# with a throwaway self-signed certificate. The tree is configured through
+# the release preset (CMakePresets.json), as a publisher configures theirs.
 #
-#   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR TOOLCHAIN BUILD_TYPE GENERATOR SUITE_EXE
+#   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR SUITE_EXE
 #
 # STEP is one of
 #   configure-errors  a missing, unnamed or unreadable certificate or password
@@ -18,7 +19,7 @@
 #                     itself, signature and all, as Lumiran-Uninstall.exe
 # SUITE_EXE is the payload to embed, or empty for the stand-in suite.
 set -uo pipefail
-step=$1 src=$2 work=$3 wine_dir=$4 toolchain=$5 build_type=$6 generator=$7 suite=${8:-}
+step=$1 src=$2 work=$3 wine_dir=$4 generator=$5 suite=${6:-}
 tree=$work/tree
 image_name=Lumiran-Setup-2.1.0-x64.exe
 image=$tree/$image_name
@@ -55,8 +56,8 @@ make_cert() {
 configure() {  # configure LOG [-DVAR=VALUE...]
     local log=$1
     shift
-    cmake -S "$src" -B "$tree" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-          -DCMAKE_BUILD_TYPE="$build_type" -DLUMIRAN_SUITE_EXE="$suite" \
+    # The preset names the toolchain and the build type; -B and -G win over it.
+    cmake --preset release -S "$src" -B "$tree" -G "$generator" -DLUMIRAN_SUITE_EXE="$suite" \
           -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
 }
 signing_on() { configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/cert.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/password.txt"; }

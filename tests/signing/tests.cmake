@@ -4,8 +4,8 @@
 # only relink. sign.build leaves a signed image there for the checks after it.
 set(LUMIRAN_SIGN_TEST_WORK ${CMAKE_BINARY_DIR}/sign-test)
 set(LUMIRAN_SIGN_TEST_ARGS
-  ${CMAKE_SOURCE_DIR} ${LUMIRAN_SIGN_TEST_WORK} ${LUMIRAN_WINE_DIR} ${CMAKE_TOOLCHAIN_FILE}
-  ${CMAKE_BUILD_TYPE} ${CMAKE_GENERATOR} "${LUMIRAN_SUITE_EXE}")
+  ${CMAKE_SOURCE_DIR} ${LUMIRAN_SIGN_TEST_WORK} ${LUMIRAN_WINE_DIR} ${CMAKE_GENERATOR}
+  "${LUMIRAN_SUITE_EXE}")
 
 foreach(step configure-errors build verify resources install)
   string(REPLACE "-" "_" name ${step})

@@ -8,8 +8,9 @@
 # one the demo plays the interactive install and uninstall under Xvfb,
 # answering the dialogs itself, saves screenshots of each of them to docs/
 # and prints what the install left behind and what the uninstall left. On
-# the way it shows an uninstall that fails because the running suite will
-# not close.
+# the way it shows a second installer started while the first one's dialog
+# is open, and an uninstall that fails because the running suite will not
+# close.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
@@ -111,10 +112,20 @@ screenshot() {  # screenshot TITLE FILE
 }
 
 mkdir -p "$docs"
-heading "Install: welcome dialog, autostart ticked, \"install only\""
+heading "Install: the welcome dialog"
 drv run "$setup_exe" >"$WINEPREFIX/install.txt" &
 setup=$!
 screenshot '安装 Lumiran v2.1.0' "$docs/welcome-dialog.png"
+
+heading "A second installer, started while the first one's dialog is open"
+drv run "$setup_exe" >"$WINEPREFIX/second.txt" &
+second=$!
+screenshot 'Lumiran 安装失败' "$docs/setup-busy.png"
+drv msgbox 'Lumiran 安装失败' ok | sed -n '1s/^/refusal box: /p'
+wait $second || true
+echo "second installer: $(grep '^exit' "$WINEPREFIX/second.txt")"
+
+heading "The first installer goes on: autostart ticked, \"install only\""
 drv dialog-click --verify 1002
 screenshot '安装完成' "$docs/install-complete.png"
 drv msgbox '安装完成' ok | sed -n '1s/^/completion box: /p'

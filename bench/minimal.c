@@ -1,9 +1,10 @@
 /* The shortest program that makes the calls of a silent install of Lumiran
    Setup, in the order the setup program makes them: the DLL search
    restriction, a single-threaded COM apartment and the common controls, the
-   LocalAppData lookup, the look for a running suite, the payload from its
-   own resource 201 written with one write, the copy of its own image as the
-   uninstaller, both shortcuts, the Run value deleted, the nine registration
+   setup lock, the LocalAppData lookup, the look for a running suite, the
+   payload from its own resource 201 written with one write, the copy of its
+   own image as the uninstaller with its attributes and download mark
+   cleared, both shortcuts, the Run value deleted, the nine registration
    values, the suite started. Plain C against Win32: no C++ runtime, no file
    stream, no layers, no checks, nothing freed that the process exit frees.
 
@@ -68,6 +69,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    HANDLE lock = CreateMutexW(NULL, FALSE, L"Local\\LumiranSetup");
+    if (lock && WaitForSingleObject(lock, 0) == WAIT_TIMEOUT) return 1;
 
     PWSTR local = NULL;
     SHGetKnownFolderPath(&FOLDERID_LocalAppData, 0, NULL, &local);
@@ -98,7 +101,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
 
     wchar_t self[520] = {0};
     GetModuleFileNameW(NULL, self, 520);
-    CopyFileW(self, uninstaller, FALSE);
+    if (CopyFileW(self, uninstaller, FALSE)) {
+        wchar_t mark[MAX_PATH * 2];
+        SetFileAttributesW(uninstaller, FILE_ATTRIBUTE_NORMAL);
+        swprintf(mark, MAX_PATH * 2, L"%ls:Zone.Identifier", uninstaller);
+        DeleteFileW(mark);
+    }
 
     shortcut(&FOLDERID_Desktop, exe, dir);
     shortcut(&FOLDERID_Programs, exe, dir);

@@ -5,9 +5,14 @@
 namespace lumiran {
 namespace {
 
-constexpr std::uint32_t kWaitObject0 = 0x0;      // WAIT_OBJECT_0
-constexpr std::uint32_t kWaitAbandoned = 0x80;   // WAIT_ABANDONED
-constexpr std::uint32_t kWaitTimeout = 0x102;    // WAIT_TIMEOUT
+constexpr std::uint32_t kWaitObject0 = 0x0;     // WAIT_OBJECT_0
+constexpr std::uint32_t kWaitAbandoned = 0x80;  // WAIT_ABANDONED
+constexpr std::uint32_t kWaitTimeout = 0x102;   // WAIT_TIMEOUT
+
+struct MutexCloser {
+    void operator()(platform::MutexHandle mutex) const { platform::CloseMutex(mutex); }
+};
+using UniqueMutex = std::unique_ptr<platform::MutexObject, MutexCloser>;
 
 }  // namespace
 
@@ -22,7 +27,7 @@ SetupLock TakeSetupLock() {
             return {TakenMutex(mutex.release()), false};
         case kWaitTimeout:
             return {nullptr, true};
-        default:  // WAIT_FAILED
+        default:  // WAIT_FAILED: unguarded, as without the mutex
             return {};
     }
 }

@@ -11,8 +11,8 @@
 namespace platform {
 
 // Opaque handles. On Windows they are HINSTANCE, HWND, a process HANDLE, a
-// mutex HANDLE, HKEY, IShellLinkW* and IPersistFile*; nothing outside platform/ looks
-// inside them.
+// mutex HANDLE, HKEY, IShellLinkW* and IPersistFile*; nothing outside
+// platform/ looks inside them.
 struct ModuleObject;
 struct WindowObject;
 struct ProcessObject;

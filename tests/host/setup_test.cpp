@@ -102,16 +102,18 @@ TEST_F(Setup, InstanceReachesThePayloadLookup) {
 TEST_F(Setup, TheLockIsTakenBeforeEitherModeAndLetGoAfterIt) {
     EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
     Ops ops = fake::Ops();
-    EXPECT_EQ(Ops(ops.begin() + 3, ops.begin() + 6), (Ops{"CreateNamedMutex", "TryTakeMutex", "GetKnownFolderPath"}));
-    EXPECT_EQ(Ops(ops.end() - 4, ops.end()), (Ops{"ShellExecuteFile", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
+    EXPECT_EQ(Ops(ops.begin() + 3, ops.begin() + 6),
+              (Ops{"CreateNamedMutex", "TryTakeMutex", "GetKnownFolderPath"}));
+    EXPECT_EQ(Ops(ops.end() - 4, ops.end()),
+              (Ops{"ShellExecuteFile", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
     EXPECT_EQ(fake::CallsOf("CreateNamedMutex").at(0).args, (Args{L"Local\\LumiranSetup"}));
 
     Reset();
     fake::Fake().script.messageBoxAnswer = 7;  // IDNO
     EXPECT_EQ(RunSetup(Module(), L"/uninstall"), 0);
     ops = fake::Ops();
-    EXPECT_EQ(Ops(ops.begin() + 3, ops.end()),
-              (Ops{"CreateNamedMutex", "TryTakeMutex", "ShowMessageBox", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
+    EXPECT_EQ(Ops(ops.begin() + 3, ops.end()), (Ops{"CreateNamedMutex", "TryTakeMutex", "ShowMessageBox",
+                                                    "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
 }
 
 TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {

@@ -3,7 +3,8 @@
 # close, and only once it is gone is its file rewritten (a file still in use
 # could not be); the new suite is started and the old one is gone. Like the
 # real suite, the old one takes its window down at once and ends a while
-# later: the install waits for its process, not only for the window.
+# later: the install waits for its process, not only for the window. Two
+# installs started together over the new suite end with one suite again.
 source "$(dirname "$0")/lib.sh" "$1"
 
 install_quietly
@@ -17,5 +18,9 @@ expect "the old suite is gone" "$(suite_windows old)" 0
 check "the new suite runs" drv wait-window "$SUITE_CLASS" Lumiran
 check_not "Lumiran.exe was rewritten" test "$(stat -c %y "$INSTALL_DIR/Lumiran.exe")" = "$written_before"
 check "Lumiran.exe is the payload" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
+
+codes=$(run_together upgrade "\"$SETUP_EXE\" /S" "\"$SETUP_EXE\" /S")
+check "two installs together: one went ahead ($codes)" one_went_ahead "$codes"
+one_whole_install "two installs together"
 
 finish

@@ -3,6 +3,10 @@
 # payload can't be written, so the install fails with exit code 1, silently
 # under /S and with the error box otherwise, and none of the later steps
 # runs: no uninstaller, no shortcut, no registration, no autostart change.
+# The same when another install or uninstall holds the setup lock, except
+# that the run refuses before its welcome dialog, with a box of its own.
+# Once both are let go, two installs started together end in one whole
+# install with one suite.
 source "$(dirname "$0")/lib.sh" "$1"
 
 mkdir -p "$INSTALL_DIR"
@@ -11,11 +15,7 @@ cp "$INSTALL_DIR/Lumiran.exe" "$E2E_TMP/old-exe"
 drv reg-set "$RUN_KEY" Lumiran sz '"C:\old place\Lumiran.exe"'
 run_before=$(drv reg-dump "$RUN_KEY")
 
-# Straight to the file, so that "held" shows as soon as the driver says it.
-"$WINE" "$DRIVER_EXE" hold-open "$WIN_EXE" 60 >"$E2E_TMP/hold.txt" &
-holder=$!
-for _ in $(seq 100); do grep -q held "$E2E_TMP/hold.txt" 2>/dev/null && break; sleep 0.1; done
-check "Lumiran.exe is held open" grep -q held "$E2E_TMP/hold.txt"
+check "Lumiran.exe is held open" hold "$E2E_TMP/hold.txt" hold-open "$WIN_EXE" 60
 
 nothing_written() {
     check "$1: the held file is unchanged" cmp -s "$INSTALL_DIR/Lumiran.exe" "$E2E_TMP/old-exe"
@@ -42,6 +42,25 @@ expect "interactive: exit code" "$(exit_code_of "$E2E_TMP/interactive.txt")" 1
 expect "interactive: no completion box" "$(windows_of "$E2E_TMP/interactive.txt")" \
     "window #32770 $WELCOME_TITLE"$'\n'"window #32770 $INSTALL_FAILED_CAPTION"
 nothing_written interactive
+let_go
 
-kill $holder 2>/dev/null
+check "the setup lock is held" hold_setup_lock
+run_setup "$E2E_TMP/lock-silent.txt" /S
+expect "lock held, silent: exit code" "$(exit_code_of "$E2E_TMP/lock-silent.txt")" 1
+expect "lock held, silent: no window" "$(windows_of "$E2E_TMP/lock-silent.txt")" ""
+run_setup "$E2E_TMP/lock-interactive.txt" &
+setup=$!
+expect "lock held, interactive: the box says why" "$(drv msgbox "$INSTALL_FAILED_CAPTION" ok)" \
+    "$SETUP_BUSY_TEXT"$'\n'"buttons: 1"
+join $setup
+expect "lock held, interactive: exit code" "$(exit_code_of "$E2E_TMP/lock-interactive.txt")" 1
+expect "lock held, interactive: that box and no welcome dialog" \
+    "$(windows_of "$E2E_TMP/lock-interactive.txt")" "window #32770 $INSTALL_FAILED_CAPTION"
+nothing_written "lock held"
+let_go
+
+codes=$(run_together fresh "\"$SETUP_EXE\" /S" "\"$SETUP_EXE\" /S")
+check "let go, two installs together: one went ahead ($codes)" one_went_ahead "$codes"
+one_whole_install "let go, two installs together"
+
 finish

@@ -95,6 +95,7 @@ UNINSTALL_CONFIRM_TEXT='确定要卸载 Lumiran 吗？（将自动恢复 Windows
 UNINSTALLED_TEXT='Lumiran 已安全卸载完成。'
 UNINSTALL_FAILED_TEXT='无法删除 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。'
 SHORTCUT_DESCRIPTION='Lumiran - 轻盈高效的桌面外壳与效率工具集'
+SETUP_BUSY_TEXT='另一个 Lumiran 安装或卸载程序正在运行，请等它结束后再试。'
 
 # run_setup OUT [ARGS...]: runs the installer to its end (in the background
 # when the caller adds &), writing the driver's report to OUT.
@@ -126,6 +127,46 @@ install_quietly() {
     run_setup "$E2E_TMP/install-quietly.txt" /S
     [ "$(exit_code_of "$E2E_TMP/install-quietly.txt")" = 0 ] || { not_ok "silent install"; return 1; }
     drv wait-window "$SUITE_CLASS" && drv close-window "$SUITE_CLASS"
+}
+
+# hold OUT DRIVER_COMMAND [ARGS...]: a driver that holds something (hold-open,
+# hold-mutex) in the background as $HOLDER; succeeds once it says "held".
+# Not through drv's pipe, so that "held" shows as soon as the driver says it.
+hold() {
+    local out=$1
+    shift
+    "$WINE" "$DRIVER_EXE" "$@" >"$out" &
+    HOLDER=$!
+    for _ in $(seq 100); do grep -q held "$out" 2>/dev/null && break; sleep 0.1; done
+    grep -q held "$out"
+}
+# Ends the holder: a mutex it owned is abandoned, or gone with its last handle.
+let_go() {
+    kill "$HOLDER" 2>/dev/null
+    wait "$HOLDER" 2>/dev/null
+    true
+}
+hold_setup_lock() { hold "$E2E_TMP/lock.txt" hold-mutex 'Local\LumiranSetup' 120; }
+
+# run_together NAME COMMAND_LINE COMMAND_LINE: two runs started at the same
+# moment; prints their exit codes as "A B".
+run_together() {
+    drv run-line "$2" >"$E2E_TMP/$1-a.txt" &
+    local first=$!
+    drv run-line "$3" >"$E2E_TMP/$1-b.txt"
+    join $first
+    echo "$(exit_code_of "$E2E_TMP/$1-a.txt") $(exit_code_of "$E2E_TMP/$1-b.txt")"
+}
+# Each of two overlapping runs did its work or was refused; one did it.
+one_went_ahead() { case $1 in "0 0" | "0 1" | "1 0") return 0 ;; *) return 1 ;; esac; }
+# After overlapping installs: the install is whole and exactly one suite runs.
+one_whole_install() {
+    check "$1: Lumiran.exe is the payload" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
+    check "$1: the uninstaller is the setup program" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
+    expect "$1: the nine registration values" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 9
+    check "$1: the suite runs" drv wait-window "$SUITE_CLASS"
+    sleep 1  # a second suite, had one been started, has its window by now
+    expect "$1: exactly one suite runs" "$(suite_windows)" 1
 }
 
 # Registry: one value as "TYPE SIZE DATA", or the whole key.

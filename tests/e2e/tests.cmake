@@ -22,8 +22,7 @@ set(LUMIRAN_E2E_SCENARIOS
   uninstall_suite_ignores_close
   uninstall_leaves_foreign_things
   uninstall_nothing_installed
-  uninstall_from_elsewhere
-  one_setup_at_a_time)
+  uninstall_from_elsewhere)
 foreach(scenario IN LISTS LUMIRAN_E2E_SCENARIOS)
   add_test(NAME e2e.${scenario}
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${scenario}.sh ${CMAKE_BINARY_DIR})

@@ -5,6 +5,8 @@
 # process waited for; the autostart value, both shortcuts, Lumiran.exe and the
 # registration key (with what others added to it) go; the install folder and
 # Lumiran-Uninstall.exe stay. A new install afterwards works as the first.
+# An uninstall and an install started together leave the suite either
+# installed and registered or neither.
 source "$(dirname "$0")/lib.sh" "$1"
 
 run_setup "$E2E_TMP/install.txt" /S
@@ -50,5 +52,15 @@ check "install again: Desktop shortcut" test -f "$DESKTOP_LINK"
 check "install again: Programs shortcut" test -f "$PROGRAMS_LINK"
 expect "install again: registration" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 9
 check "install again: the suite runs" drv wait-window "$SUITE_CLASS"
+
+# Whichever comes first, the other finds it done or is refused.
+codes=$(run_together mixed "\"$WIN_UNINSTALLER\" /uninstall /S" "\"$SETUP_EXE\" /S")
+check "uninstall and install together: one went ahead ($codes)" one_went_ahead "$codes"
+installed=$(test -e "$INSTALL_DIR/Lumiran.exe" && echo yes)
+expect "uninstall and install together: Lumiran.exe there exactly when registered" \
+    "$installed" "$(has_key "$UNINSTALL_KEY" && echo yes)"
+sleep 1
+expect "uninstall and install together: a suite runs exactly when installed" \
+    "$(suite_windows)" "$([ -n "$installed" ] && echo 1 || echo 0)"
 
 finish

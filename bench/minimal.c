@@ -70,7 +70,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     HANDLE lock = CreateMutexW(NULL, FALSE, L"Local\\LumiranSetup");
-    if (lock && WaitForSingleObject(lock, 0) == WAIT_TIMEOUT) return 1;
+    if (!lock && GetLastError() == ERROR_ACCESS_DENIED) return 1618;
+    if (lock && WaitForSingleObject(lock, 0) == WAIT_TIMEOUT) return 1618;
 
     PWSTR local = NULL;
     SHGetKnownFolderPath(&FOLDERID_LocalAppData, 0, NULL, &local);
@@ -101,6 +102,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
 
     wchar_t self[520] = {0};
     GetModuleFileNameW(NULL, self, 520);
+    SetFileAttributesW(uninstaller, FILE_ATTRIBUTE_NORMAL);
     if (CopyFileW(self, uninstaller, FALSE)) {
         wchar_t mark[MAX_PATH * 2];
         SetFileAttributesW(uninstaller, FILE_ATTRIBUTE_NORMAL);

@@ -20,6 +20,10 @@ void CopySelfTo(const std::wstring& uninstallerPath) {
     // No path, or one cut short at the end of the buffer: there is nothing
     // sound to copy from.
     if (length == 0 || length >= kModulePathChars) return;
+    // CopyFileW refuses to replace a read-only file, so an uninstaller made
+    // read-only by an earlier copy, a user or a tool would otherwise stay
+    // old for good. Usually there is nothing there yet to change.
+    (void)platform::ClearFileAttributes(uninstallerPath);
     // Replaces an older uninstaller; when run from the install folder this
     // targets the running file itself and fails harmlessly.
     if (!platform::CopyFileTo(modulePath, uninstallerPath, false)) return;

@@ -72,5 +72,8 @@ inline constexpr const wchar_t* kUninstallFailedText =
 // Another run holds the setup lock; shown under the caption of this run's mode.
 inline constexpr const wchar_t* kSetupBusyText =
     L"另一个 Lumiran 安装或卸载程序正在运行，请等它结束后再试。";
+// The exit code of a run refused for that: ERROR_INSTALL_ALREADY_RUNNING,
+// which deployment tools (Intune, Configuration Manager, winget) retry.
+inline constexpr int kExitSetupBusy = 1618;
 
 }  // namespace lumiran

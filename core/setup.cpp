@@ -17,7 +17,7 @@ int RunOneMode(platform::ModuleHandle instance, const CommandLineSwitches& switc
     if (lock.heldElsewhere) {
         const wchar_t* caption = switches.uninstall ? kUninstallCaption : kInstallFailedCaption;
         if (!switches.silent) (void)platform::ShowMessageBox(kSetupBusyText, caption, kIconWarning);
-        return 1;
+        return kExitSetupBusy;
     }
     return switches.uninstall ? RunUninstall(switches.silent) : RunInstall(instance, switches.silent);
 }

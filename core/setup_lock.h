@@ -16,8 +16,9 @@ struct TakenMutexReleaser {
 using TakenMutex = std::unique_ptr<platform::MutexObject, TakenMutexReleaser>;
 
 // The named mutex kSetupMutexName, taken without waiting and let go when the
-// record goes. heldElsewhere is true only when another run owns it; a mutex
-// that cannot be created or waited for leaves the run unguarded rather than
+// record goes. heldElsewhere is true only when another run owns it, or has
+// made it out of this run's reach (access denied); a mutex that cannot be
+// created or waited for otherwise leaves the run unguarded rather than
 // stopped.
 struct SetupLock {
     TakenMutex mutex;

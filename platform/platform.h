@@ -68,9 +68,15 @@ void SleepMilliseconds(std::uint32_t milliseconds);
 void CloseProcess(ProcessHandle process);
 
 // Named mutexes of the session.
-// CreateMutexW(NULL, FALSE, name): nullptr when it cannot be created or
-// opened, for instance because another kind of object has that name.
-[[nodiscard]] MutexHandle CreateNamedMutex(const std::wstring& name);
+// CreateMutexW(NULL, FALSE, name) and, when it gives nullptr, GetLastError:
+// ERROR_ACCESS_DENIED (5) when a mutex of that name exists that this token
+// may not open with full access (one an elevated run created), another code
+// when the name is taken by another kind of object, and so on.
+struct CreatedMutex {
+    MutexHandle mutex = nullptr;
+    std::uint32_t error = 0;  // the last error when mutex is nullptr
+};
+[[nodiscard]] CreatedMutex CreateNamedMutex(const std::wstring& name);
 // WaitForSingleObject with a zero timeout: WAIT_OBJECT_0, WAIT_ABANDONED,
 // WAIT_TIMEOUT or WAIT_FAILED, as it came.
 [[nodiscard]] std::uint32_t TryTakeMutex(MutexHandle mutex);

@@ -5,8 +5,9 @@
 
 namespace platform {
 
-MutexHandle CreateNamedMutex(const std::wstring& name) {
-    return reinterpret_cast<MutexHandle>(::CreateMutexW(nullptr, FALSE, name.c_str()));
+CreatedMutex CreateNamedMutex(const std::wstring& name) {
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+    return {reinterpret_cast<MutexHandle>(mutex), mutex == nullptr ? ::GetLastError() : 0};
 }
 
 std::uint32_t TryTakeMutex(MutexHandle mutex) { return ::WaitForSingleObject(ToNative(mutex), 0); }

@@ -25,14 +25,19 @@
 //                                     the shortcut at PATH
 //   hold-open PATH SECONDS            open PATH without write or delete sharing,
 //                                     print "held", keep it open
-//   hold-mutex NAME SECONDS           create and own the named mutex, print
-//                                     "held", keep it (killed: it is abandoned)
+//   hold-mutex NAME SECONDS [sync-only]
+//                                     create and own the named mutex, print
+//                                     "held", keep it (killed: it is abandoned);
+//                                     sync-only: its DACL grants everyone only
+//                                     SYNCHRONIZE, as an elevated run's does to
+//                                     a normal one
 //
 // KEY is HKCU\... or HKLM\...; every wait gives up after 20 s. Exit code 0 on
 // success, 1 when a check fails or a wait times out, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -452,8 +457,14 @@ int HoldOpen(const std::wstring& path, DWORD seconds) {
     return 0;
 }
 
-int HoldMutex(const std::wstring& name, DWORD seconds) {
-    const Handle mutex(::CreateMutexW(nullptr, TRUE, name.c_str()));
+int HoldMutex(const std::wstring& name, DWORD seconds, bool syncOnly) {
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
+    if (syncOnly && !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        L"D:P(A;;0x00100000;;;WD)", SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
+        return Fail(L"cannot make the security descriptor");
+    }
+    const Handle mutex(::CreateMutexW(syncOnly ? &attributes : nullptr, TRUE, name.c_str()));
+    ::LocalFree(attributes.lpSecurityDescriptor);
     if (!mutex.valid() || ::GetLastError() == ERROR_ALREADY_EXISTS) return Fail(L"cannot own " + name);
     Print(L"held");
     ::Sleep(seconds * 1000);
@@ -547,8 +558,8 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold-open" && argc == 4) {
         return HoldOpen(arg(2), std::wcstoul(argv[3], nullptr, 10));
     }
-    if (command == L"hold-mutex" && argc == 4) {
-        return HoldMutex(arg(2), std::wcstoul(argv[3], nullptr, 10));
+    if (command == L"hold-mutex" && (argc == 4 || (argc == 5 && arg(4) == L"sync-only"))) {
+        return HoldMutex(arg(2), std::wcstoul(argv[3], nullptr, 10), argc == 5);
     }
     return Usage();
 }

@@ -3,8 +3,9 @@
 # payload can't be written, so the install fails with exit code 1, silently
 # under /S and with the error box otherwise, and none of the later steps
 # runs: no uninstaller, no shortcut, no registration, no autostart change.
-# The same when another install or uninstall holds the setup lock, except
-# that the run refuses before its welcome dialog, with a box of its own.
+# When another install or uninstall holds the setup lock (or one elevated,
+# whose mutex this run may not open), the run refuses before its welcome
+# dialog, with a box of its own, and exits with 1618.
 # Once both are let go, two installs started together end in one whole
 # install with one suite.
 source "$(dirname "$0")/lib.sh" "$1"
@@ -46,17 +47,24 @@ let_go
 
 check "the setup lock is held" hold_setup_lock
 run_setup "$E2E_TMP/lock-silent.txt" /S
-expect "lock held, silent: exit code" "$(exit_code_of "$E2E_TMP/lock-silent.txt")" 1
+expect "lock held, silent: exit code" "$(exit_code_of "$E2E_TMP/lock-silent.txt")" 1618
 expect "lock held, silent: no window" "$(windows_of "$E2E_TMP/lock-silent.txt")" ""
 run_setup "$E2E_TMP/lock-interactive.txt" &
 setup=$!
 expect "lock held, interactive: the box says why" "$(drv msgbox "$INSTALL_FAILED_CAPTION" ok)" \
     "$SETUP_BUSY_TEXT"$'\n'"buttons: 1"
 join $setup
-expect "lock held, interactive: exit code" "$(exit_code_of "$E2E_TMP/lock-interactive.txt")" 1
+expect "lock held, interactive: exit code" "$(exit_code_of "$E2E_TMP/lock-interactive.txt")" 1618
 expect "lock held, interactive: that box and no welcome dialog" \
     "$(windows_of "$E2E_TMP/lock-interactive.txt")" "window #32770 $INSTALL_FAILED_CAPTION"
 nothing_written "lock held"
+let_go
+
+# An elevated run's mutex, which this run may not open: held all the same.
+check "the setup lock is held out of reach" hold_setup_lock sync-only
+run_setup "$E2E_TMP/lock-denied.txt" /S
+expect "lock out of reach: exit code" "$(exit_code_of "$E2E_TMP/lock-denied.txt")" 1618
+nothing_written "lock out of reach"
 let_go
 
 codes=$(run_together fresh "\"$SETUP_EXE\" /S" "\"$SETUP_EXE\" /S")

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Answering No to the confirmation ends the uninstall with 0 and no further
 # box; the running suite keeps running and every file and value stays. So
-# does an uninstall while another run holds the setup lock: it ends with 1,
+# does an uninstall while another run holds the setup lock: it ends with 1618,
 # silently under /S and otherwise with a box that says why instead of the
 # confirmation.
 source "$(dirname "$0")/lib.sh" "$1"
@@ -14,14 +14,14 @@ run_before=$(drv reg-dump "$RUN_KEY")
 
 check "the setup lock is held" hold_setup_lock
 drv run "$WIN_UNINSTALLER" /uninstall /S >"$E2E_TMP/lock-silent.txt"
-expect "lock held, silent: exit code" "$(exit_code_of "$E2E_TMP/lock-silent.txt")" 1
+expect "lock held, silent: exit code" "$(exit_code_of "$E2E_TMP/lock-silent.txt")" 1618
 expect "lock held, silent: no window" "$(windows_of "$E2E_TMP/lock-silent.txt")" ""
 drv run "$WIN_UNINSTALLER" /uninstall >"$E2E_TMP/lock-interactive.txt" &
 uninstall=$!
 expect "lock held, interactive: the box says why" "$(drv msgbox "$UNINSTALL_CAPTION" ok)" \
     "$SETUP_BUSY_TEXT"$'\n'"buttons: 1"
 join $uninstall
-expect "lock held, interactive: exit code" "$(exit_code_of "$E2E_TMP/lock-interactive.txt")" 1
+expect "lock held, interactive: exit code" "$(exit_code_of "$E2E_TMP/lock-interactive.txt")" 1618
 let_go
 
 drv run "$WIN_UNINSTALLER" /uninstall >"$E2E_TMP/uninstall.txt" &

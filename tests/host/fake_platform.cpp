@@ -152,11 +152,11 @@ void SleepMilliseconds(std::uint32_t milliseconds) {
     fake::Record("SleepMilliseconds", {fake::Num(milliseconds)});
 }
 
-MutexHandle CreateNamedMutex(const std::wstring& name) {
+CreatedMutex CreateNamedMutex(const std::wstring& name) {
     fake::Record("CreateNamedMutex", {name});
-    if (g_state.script.mutexCreateFails) return nullptr;
+    if (g_state.script.mutexCreateError != 0) return {nullptr, g_state.script.mutexCreateError};
     ++g_state.mutexesAlive;
-    return fake::MakeHandle<MutexHandle>(fake::kMutex);
+    return {fake::MakeHandle<MutexHandle>(fake::kMutex), 0};
 }
 
 std::uint32_t TryTakeMutex(MutexHandle mutex) {

@@ -45,7 +45,7 @@ struct Script {
 
     bool dllDirectoriesMissing = false;  // a Windows without SetDefaultDllDirectories
 
-    bool mutexCreateFails = false;
+    std::uint32_t mutexCreateError = 0;  // not 0: CreateMutexW fails with it
     std::uint32_t mutexWait = 0;  // WAIT_OBJECT_0
 
     std::vector<std::uint8_t> payload = {'M', 'Z', 0x90, 0x00};

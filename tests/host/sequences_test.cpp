@@ -26,7 +26,7 @@ const Ops kShortcut = {"CreateShellLink", "ShellLinkSetPath", "ShellLinkSetWorki
                        "ShellLinkSetDescription", "ShellLinkSetIconLocation",
                        "ShellLinkQueryPersistFile", "PersistFileSave", "ReleasePersistFile",
                        "ReleaseShellLink"};
-const Ops kSelfCopy = {"GetOwnModulePath", "CopyFileTo", "ClearFileAttributes", "RemoveFile"};
+const Ops kSelfCopy = {"GetOwnModulePath", "ClearFileAttributes", "CopyFileTo", "ClearFileAttributes", "RemoveFile"};
 const Ops kAutostartOff = {"CreateUserKey", "DeleteKeyValue", "CloseKey"};
 const Ops kAutostartOn = {"CreateUserKey", "SetKeyValue", "CloseKey"};
 Ops Registration() {
@@ -70,8 +70,11 @@ TEST_F(Sequences, SilentInstallRunsEveryStepInOrderAndLaunches) {
     EXPECT_EQ(fake::CallsOf("GetOwnModulePath").at(0).args, (Args{L"520", L"zeroed"}));
     const std::wstring uninstaller = installDir + L"\\Lumiran-Uninstall.exe";
     EXPECT_EQ(fake::CallsOf("CopyFileTo").at(0).args, (Args{fake::Fake().script.modulePath, uninstaller, L"false"}));
-    // The copy loses a read-only attribute and the Mark of the Web it took over.
+    // A read-only uninstaller is made writable before the copy, which could not
+    // replace it otherwise; the copy loses the attribute and the Mark of the Web
+    // it took over.
     EXPECT_EQ(fake::CallsOf("ClearFileAttributes").at(0).args, (Args{uninstaller}));
+    EXPECT_EQ(fake::CallsOf("ClearFileAttributes").at(1).args, (Args{uninstaller}));
     EXPECT_EQ(fake::CallsOf("RemoveFile").at(0).args, (Args{uninstaller + L":Zone.Identifier"}));
     const auto lookups = fake::CallsOf("GetKnownFolderPath");
     EXPECT_EQ(lookups.at(1).args[0], L"Desktop");
@@ -202,7 +205,7 @@ TEST_F(Sequences, WithoutItsOwnPathTheInstallCopiesNothing) {
 TEST_F(Sequences, AFailedCopyLeavesWhateverIsAtTheUninstallersPlaceAlone) {
     fake::Fake().script.copyFails = true;
     EXPECT_EQ(RunInstall(Module(), true), 0);
-    const Ops copyOnly = {"LoadDataResource", "GetOwnModulePath", "CopyFileTo"};
+    const Ops copyOnly = {"LoadDataResource", "GetOwnModulePath", "ClearFileAttributes", "CopyFileTo"};
     EXPECT_EQ(fake::Ops(), kLookup + kClose + copyOnly + kLookup + kShortcut + kLookup + kShortcut + kAutostartOff +
                                Registration() + Ops{"ShellExecuteFile"});
 }

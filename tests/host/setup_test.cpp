@@ -120,14 +120,18 @@ TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {
     struct Case {
         const wchar_t* commandLine;
         const wchar_t* caption;  // null: silent, no box
+        bool outOfReach;         // an elevated run's mutex: access denied
     };
-    for (const Case& c : {Case{L"", L"Lumiran 安装失败"}, Case{L"/S", nullptr},
-                          Case{L"/uninstall", L"卸载 Lumiran"}, Case{L"/uninstall /S", nullptr}}) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandLine)));
+    for (const Case& c : {Case{L"", L"Lumiran 安装失败", false}, Case{L"/S", nullptr, false},
+                          Case{L"/uninstall", L"卸载 Lumiran", false}, Case{L"/uninstall /S", nullptr, false},
+                          Case{L"", L"Lumiran 安装失败", true}, Case{L"/uninstall /S", nullptr, true}}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandLine)) + (c.outOfReach ? " denied" : ""));
         Reset();
         fake::Fake().script.mutexWait = kWaitTimeout;
-        EXPECT_EQ(RunSetup(Module(), c.commandLine), 1);
-        Ops expected = {"CreateNamedMutex", "TryTakeMutex", "CloseMutex"};
+        if (c.outOfReach) fake::Fake().script.mutexCreateError = 5;  // ERROR_ACCESS_DENIED
+        EXPECT_EQ(RunSetup(Module(), c.commandLine), 1618);
+        Ops expected = {"CreateNamedMutex"};
+        if (!c.outOfReach) expected.insert(expected.end(), {"TryTakeMutex", "CloseMutex"});
         if (c.caption != nullptr) expected.push_back("ShowMessageBox");
         expected.push_back("UninitializeCom");
         const Ops ops = fake::Ops();
@@ -147,7 +151,7 @@ TEST_F(Setup, AnAbandonedLockIsThisRunsToFinishTheJob) {
 }
 
 TEST_F(Setup, ALockThatCannotBeHadNeverStopsARun) {
-    fake::Fake().script.mutexCreateFails = true;  // the name belongs to another kind of object
+    fake::Fake().script.mutexCreateError = 6;  // ERROR_INVALID_HANDLE: the name is another kind of object
     EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
     EXPECT_EQ(fake::CallsOf("ShellExecuteFile").size(), 1u);
     EXPECT_TRUE(fake::CallsOf("TryTakeMutex").empty());

@@ -12,17 +12,23 @@ PACKAGES := cmake make g++ googletest libgtest-dev \
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
     liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \
-    strace nsis osslsigncode openssl
+    strace nsis osslsigncode openssl patch
 
-.PHONY: deps build build-host build-win test test-host test-win demo bench icon clean
+.PHONY: deps build build-host build-win test test-host test-win demo screenshots bench icon clean
 
+# Installs only what is missing: as root directly, else through sudo, which
+# may ask for the user's password. Nothing missing: nothing run, nothing asked.
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing: $$missing"; \
-	  export DEBIAN_FRONTEND=noninteractive; \
-	  apt-get update -qq && apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
-	fi
+	missing=$$(echo $$missing); \
+	[ -n "$$missing" ] || exit 0; \
+	if [ "$$(id -u)" -eq 0 ]; then sudo=; \
+	elif command -v sudo >/dev/null; then sudo=sudo; \
+	else echo "make deps: installing packages needs root; as root run: apt-get install $$missing" >&2; exit 1; fi; \
+	echo "Installing: $$missing"; \
+	apt="$$sudo env DEBIAN_FRONTEND=noninteractive apt-get"; \
+	$$apt update -qq && $$apt install -y -qq --no-install-recommends $$missing >/dev/null || \
+	  { echo "make deps: could not install them; run 'sudo make deps', or as root: apt-get install $$missing" >&2; exit 1; }
 
 $(HOST)/CMakeCache.txt:
 	cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -50,8 +56,13 @@ test: deps
 	$(MAKE) test-host
 	$(MAKE) test-win
 
+# The demo saves its screenshots under $(WIN)/screenshots; screenshots
+# refreshes the committed ones in docs/ instead.
 demo: deps build-win
 	tools/demo.sh $(WIN)
+
+screenshots: deps build-win
+	LUMIRAN_DEMO_SHOTS=$(CURDIR)/docs tools/demo.sh $(WIN)
 
 bench: deps build-win
 	bench/run.sh $(WIN)

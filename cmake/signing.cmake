@@ -1,7 +1,11 @@
 # Optional Authenticode signing of the setup image with osslsigncode.
 #
-#   -DLUMIRAN_SIGN_PKCS12=/path/to/signing.p12 -DLUMIRAN_SIGN_PASSWORD_FILE=/path/to/password.txt
+#   -DLUMIRAN_SIGN_PKCS12=/path/to/signing.p12 [-DLUMIRAN_SIGN_PASSWORD_FILE=/path/to/password.txt]
 #   [-DLUMIRAN_SIGN_TIMESTAMP_URL=http://timestamp.example/rfc3161]
+#
+# A PKCS#12 file without a password needs no password file, or an empty one
+# (a lone line break counts as empty): osslsigncode refuses an empty
+# -readpass file, so it is then given none.
 #
 # The image is signed in place as the last step of its link, so that every
 # later copy of it, the installed Lumiran-Uninstall.exe among them, carries
@@ -15,12 +19,19 @@
 # environment, which makes signed builds byte-identical as well.
 #
 # This file is also the signing step itself, run by the build in script mode:
-#   cmake -DIMAGE=... -DPKCS12=... -DPASSWORD_FILE=... -DOSSLSIGNCODE=...
+#   cmake -DIMAGE=... -DPKCS12=... [-DPASSWORD_FILE=...] -DOSSLSIGNCODE=...
 #         [-DTIMESTAMP_URL=...] -P signing.cmake
 
 if(CMAKE_SCRIPT_MODE_FILE)
-  set(lumiran_sign_args sign -pkcs12 "${PKCS12}" -readpass "${PASSWORD_FILE}"
-                        -h sha256 -n "Lumiran Setup")
+  set(lumiran_sign_args sign -pkcs12 "${PKCS12}" -h sha256 -n "Lumiran Setup")
+  if(PASSWORD_FILE)
+    file(READ "${PASSWORD_FILE}" lumiran_password)
+    string(REGEX REPLACE "\r?\n$" "" lumiran_password "${lumiran_password}")
+    if(NOT lumiran_password STREQUAL "")
+      list(APPEND lumiran_sign_args -readpass "${PASSWORD_FILE}")
+    endif()
+    unset(lumiran_password)
+  endif()
   if(TIMESTAMP_URL)
     list(APPEND lumiran_sign_args -ts "${TIMESTAMP_URL}")
   endif()
@@ -49,7 +60,7 @@ endif()
 set(LUMIRAN_SIGN_PKCS12 "" CACHE FILEPATH
     "PKCS#12 file with the certificate and key that sign the setup image; empty: not signed")
 set(LUMIRAN_SIGN_PASSWORD_FILE "" CACHE FILEPATH
-    "File holding the password of LUMIRAN_SIGN_PKCS12 (an empty file for none)")
+    "File holding the password of LUMIRAN_SIGN_PKCS12; empty, or an empty file: no password")
 set(LUMIRAN_SIGN_TIMESTAMP_URL "" CACHE STRING
     "RFC 3161 timestamp server for the signature; empty: no timestamp")
 
@@ -58,15 +69,11 @@ if(NOT LUMIRAN_SIGN_PKCS12)
   return()
 endif()
 
-# A file the build will read: named, present and readable, or the
-# configuration stops here rather than halfway through a build. The path
-# stands on a line of its own, so that no wrapping breaks it.
+# A file the build will read: present and readable, or the configuration
+# stops here rather than halfway through a build. The message and the path
+# stand on lines of their own, so that no wrapping breaks them.
 function(lumiran_sign_require_file variable what)
   set(path "${${variable}}")
-  if(path STREQUAL "")
-    message(FATAL_ERROR "${variable} is empty, but LUMIRAN_SIGN_PKCS12 is set: "
-                        "signing needs the ${what}.")
-  endif()
   if(NOT EXISTS "${path}")
     message(FATAL_ERROR "${variable}: there is no ${what} at\n    ${path}\n")
   endif()
@@ -77,7 +84,12 @@ function(lumiran_sign_require_file variable what)
   endif()
 endfunction()
 lumiran_sign_require_file(LUMIRAN_SIGN_PKCS12 "PKCS#12 file (certificate and key)")
-lumiran_sign_require_file(LUMIRAN_SIGN_PASSWORD_FILE "password file of the PKCS#12 file (an empty file for none)")
+if(LUMIRAN_SIGN_PASSWORD_FILE)
+  lumiran_sign_require_file(LUMIRAN_SIGN_PASSWORD_FILE "password file")
+  set(lumiran_sign_password "with the password in ${LUMIRAN_SIGN_PASSWORD_FILE}")
+else()
+  set(lumiran_sign_password "without a password")
+endif()
 
 find_program(LUMIRAN_OSSLSIGNCODE osslsigncode)
 if(NOT LUMIRAN_OSSLSIGNCODE)
@@ -95,7 +107,8 @@ add_custom_command(TARGET lumiran_setup POST_BUILD
 set_property(TARGET lumiran_setup APPEND PROPERTY LINK_DEPENDS
              ${LUMIRAN_SIGN_PKCS12} ${LUMIRAN_SIGN_PASSWORD_FILE})
 if(LUMIRAN_SIGN_TIMESTAMP_URL)
-  message(STATUS "Setup image: signed with ${LUMIRAN_SIGN_PKCS12}, timestamped by ${LUMIRAN_SIGN_TIMESTAMP_URL}")
+  message(STATUS "Setup image: signed with ${LUMIRAN_SIGN_PKCS12} ${lumiran_sign_password}, "
+                 "timestamped by ${LUMIRAN_SIGN_TIMESTAMP_URL}")
 else()
-  message(STATUS "Setup image: signed with ${LUMIRAN_SIGN_PKCS12}, without a timestamp")
+  message(STATUS "Setup image: signed with ${LUMIRAN_SIGN_PKCS12} ${lumiran_sign_password}, without a timestamp")
 endif()

@@ -1,5 +1,5 @@
 # Cross build: the real platform layer, the setup executable, the stand-in
-# suite and the tests that run under Wine.
+# suite and, with LUMIRAN_TESTS, the tests that run under Wine.
 enable_language(RC)
 
 add_library(lumiran_platform STATIC
@@ -39,6 +39,16 @@ add_subdirectory(suite)
 # Where the payload comes from, the resource script and the setup image.
 include(resources/resources.cmake)
 
+# Optional Authenticode signing of the setup image.
+include(cmake/signing.cmake)
+
+# A publisher's build machine has the cross compiler and nothing else: the
+# tests, and GoogleTest's sources, Wine and the tools they need, stay out.
+if(NOT LUMIRAN_TESTS)
+  message(STATUS "Tests: off (LUMIRAN_TESTS); only the setup image and the stand-in suite")
+  return()
+endif()
+
 # Every Windows test runs under wine64 in a fresh prefix of its own, copied
 # from one template that is made once per build tree.
 set(LUMIRAN_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
@@ -49,8 +59,7 @@ include(tests/wine/tests.cmake)
 include(tests/image/tests.cmake)
 include(tests/e2e/tests.cmake)
 
-# Optional Authenticode signing of the setup image, and its tests; DLL planting.
-include(cmake/signing.cmake)
+# Signing and DLL planting.
 include(tests/signing/tests.cmake)
 include(tests/dll/tests.cmake)
 

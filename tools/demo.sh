@@ -6,8 +6,9 @@
 # On a real X display (LUMIRAN_DEMO_DISPLAY, or a DISPLAY that is not served
 # by Xvfb) the installer simply runs there, for you to click through. Without
 # one the demo plays the interactive install and uninstall under Xvfb,
-# answering the dialogs itself, saves screenshots of each of them to docs/
-# and prints what the install left behind and what the uninstall left. On
+# answering the dialogs itself, saves screenshots of each of them to
+# BUILD_DIR/screenshots (or to LUMIRAN_DEMO_SHOTS: make screenshots names
+# docs/) and prints what the install left behind and what the uninstall left. On
 # the way it shows a second installer started while the first one's dialog
 # is open, and an uninstall that fails because the running suite will not
 # close.
@@ -18,7 +19,7 @@ build=$(cd "${1:?usage: tools/demo.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 setup_exe=$build/Lumiran-Setup-2.1.0-x64.exe
 driver_exe=$build/e2e/e2e-driver.exe
-docs=$source_dir/docs
+shots=${LUMIRAN_DEMO_SHOTS:-$build/screenshots}
 for file in "$setup_exe" "$driver_exe"; do
     [ -f "$file" ] || { echo "demo: $file is missing; build first (make build-win)" >&2; exit 1; }
 done
@@ -111,23 +112,23 @@ screenshot() {  # screenshot TITLE FILE
     echo "saved ${2#"$source_dir/"} ($rect)"
 }
 
-mkdir -p "$docs"
+mkdir -p "$shots"
 heading "Install: the welcome dialog"
 drv run "$setup_exe" >"$WINEPREFIX/install.txt" &
 setup=$!
-screenshot '安装 Lumiran v2.1.0' "$docs/welcome-dialog.png"
+screenshot '安装 Lumiran v2.1.0' "$shots/welcome-dialog.png"
 
 heading "A second installer, started while the first one's dialog is open"
 drv run "$setup_exe" >"$WINEPREFIX/second.txt" &
 second=$!
-screenshot 'Lumiran 安装失败' "$docs/setup-busy.png"
+screenshot 'Lumiran 安装失败' "$shots/setup-busy.png"
 drv msgbox 'Lumiran 安装失败' ok | sed -n '1s/^/refusal box: /p'
 wait $second || true
 echo "second installer: $(grep '^exit' "$WINEPREFIX/second.txt")"
 
 heading "The first installer goes on: autostart ticked, \"install only\""
 drv dialog-click --verify 1002
-screenshot '安装完成' "$docs/install-complete.png"
+screenshot '安装完成' "$shots/install-complete.png"
 drv msgbox '安装完成' ok | sed -n '1s/^/completion box: /p'
 wait $setup || true
 echo "installer: $(grep '^exit' "$WINEPREFIX/install.txt")"
@@ -145,7 +146,7 @@ drv wait-window LumiranRenderWindow stubborn
 drv run-line "$uninstall_string" >"$WINEPREFIX/uninstall-failed.txt" &
 uninstall=$!
 drv msgbox '卸载 Lumiran' yes >/dev/null
-screenshot '卸载 Lumiran' "$docs/uninstall-failed.png"
+screenshot '卸载 Lumiran' "$shots/uninstall-failed.png"
 drv msgbox '卸载 Lumiran' ok | sed -n '1s/^/failure box: /p'
 wait $uninstall || true
 echo "uninstaller: $(grep '^exit' "$WINEPREFIX/uninstall-failed.txt")"
@@ -157,12 +158,15 @@ heading "Uninstall, as the list of installed programs starts it"
 echo "command line: $uninstall_string"
 drv run-line "$uninstall_string" >"$WINEPREFIX/uninstall.txt" &
 uninstall=$!
-screenshot '卸载 Lumiran' "$docs/uninstall-confirm.png"
+screenshot '卸载 Lumiran' "$shots/uninstall-confirm.png"
 drv msgbox '卸载 Lumiran' yes | sed -n '1s/^/confirmation box: /p'
-screenshot '卸载 Lumiran' "$docs/uninstall-complete.png"
+screenshot '卸载 Lumiran' "$shots/uninstall-complete.png"
 drv msgbox '卸载 Lumiran' ok | sed -n '1s/^/completion box: /p'
 wait $uninstall || true
 echo "uninstaller: $(grep '^exit' "$WINEPREFIX/uninstall.txt")"
 
 heading "What the uninstall left"
 show_state
+
+echo
+echo "Screenshots: ${shots#"$source_dir/"}/"

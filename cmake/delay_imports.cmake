@@ -24,7 +24,7 @@ foreach(dll advapi32 ole32 shell32 user32)
   list(JOIN imports "\n" exports)
   file(WRITE ${def} "LIBRARY ${dll_name}\nEXPORTS\n${exports}\n")
   execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --output-delaylib ${lib} --dllname ${dll_name}
-                  RESULT_VARIABLE delay_result)
+                  WORKING_DIRECTORY ${LUMIRAN_DELAY_DIR} RESULT_VARIABLE delay_result)
   if(NOT result EQUAL 0 OR NOT delay_result EQUAL 0 OR dll_name STREQUAL "" OR NOT imports)
     message(FATAL_ERROR "dlltool could not make a delay-import library from ${LUMIRAN_IMPLIB_${dll}}.")
   endif()
@@ -34,7 +34,7 @@ endforeach()
 set(lib ${LUMIRAN_DELAY_DIR}/libcomctl32-v6-delay.a)
 execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${CMAKE_SOURCE_DIR}/cmake/comctl32.def
                         --output-delaylib ${lib} --dllname COMCTL32.dll
-                RESULT_VARIABLE delay_result)
+                WORKING_DIRECTORY ${LUMIRAN_DELAY_DIR} RESULT_VARIABLE delay_result)
 if(NOT delay_result EQUAL 0)
   message(FATAL_ERROR "dlltool could not make ${lib} from cmake/comctl32.def.")
 endif()

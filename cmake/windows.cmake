@@ -13,11 +13,13 @@ add_library(lumiran_platform STATIC
   platform/win32/windows.cpp)
 target_include_directories(lumiran_platform PUBLIC ${CMAKE_SOURCE_DIR})
 # comctl32 through an import library of its own (cmake/comctl32.def): every
-# comctl32 function the platform layer calls must be listed there.
+# comctl32 function the platform layer calls must be listed there. dlltool
+# writes its temporary files into the working directory, so that is the
+# build tree, not wherever cmake was started.
 set(LUMIRAN_COMCTL32_IMPLIB ${CMAKE_BINARY_DIR}/libcomctl32-v6.a)
 execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${CMAKE_SOURCE_DIR}/cmake/comctl32.def
                         --output-lib ${LUMIRAN_COMCTL32_IMPLIB}
-                RESULT_VARIABLE LUMIRAN_DLLTOOL_RESULT)
+                WORKING_DIRECTORY ${CMAKE_BINARY_DIR} RESULT_VARIABLE LUMIRAN_DLLTOOL_RESULT)
 if(NOT LUMIRAN_DLLTOOL_RESULT EQUAL 0)
   message(FATAL_ERROR "dlltool could not make ${LUMIRAN_COMCTL32_IMPLIB} from cmake/comctl32.def.")
 endif()

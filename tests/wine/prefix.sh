@@ -25,6 +25,7 @@ _prefix_cleanup() {
 fresh_prefix() {
     WINEPREFIX=$("$(dirname "${BASH_SOURCE[0]}")/wine-prefix" "$1") || exit 1
     export WINEPREFIX
+    export LC_ALL=C.UTF-8  # Wine maps file names through the locale's character set
     trap _prefix_cleanup EXIT
 }
 

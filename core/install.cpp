@@ -28,9 +28,9 @@ void CopySelfTo(const std::wstring& uninstallerPath) {
     // targets the running file itself and fails harmlessly.
     if (!platform::CopyFileTo(modulePath, uninstallerPath, false)) return;
     // CopyFileW carries the attributes and every stream over. A read-only
-    // installer (a disc image, a share) would leave an uninstaller that no
-    // later install can replace; a downloaded one its Mark of the Web, and
-    // Windows would then warn about a download whenever the uninstall starts.
+    // installer (on a disc image, or a file marked so) would leave a
+    // read-only uninstaller; a downloaded one its Mark of the Web, and Windows
+    // would then warn about a download whenever the uninstall starts.
     // The data stays the installer's, signature included. Either result may
     // fail for the usual reason: nothing to change.
     (void)platform::ClearFileAttributes(uninstallerPath);

@@ -13,8 +13,9 @@ int RunInstall(platform::ModuleHandle instance, bool silent);
 int RunUninstall(bool silent);
 
 // Everything wWinMain does: DLL search, COM, common controls, switches,
-// the setup lock, one mode, COM shut down. commandLine may be null. 1 without
-// running a mode when another install or uninstall holds the lock.
+// the setup lock, one mode, COM shut down. commandLine may be null.
+// kExitSetupBusy (1618) without running a mode when another install or
+// uninstall holds the lock.
 int RunSetup(platform::ModuleHandle instance, const wchar_t* commandLine);
 
 }  // namespace lumiran

@@ -127,8 +127,11 @@ TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {
                           Case{L"", L"Lumiran 安装失败", true}, Case{L"/uninstall /S", nullptr, true}}) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandLine)) + (c.outOfReach ? " denied" : ""));
         Reset();
-        fake::Fake().script.mutexWait = kWaitTimeout;
-        if (c.outOfReach) fake::Fake().script.mutexCreateError = 5;  // ERROR_ACCESS_DENIED
+        if (c.outOfReach) {
+            fake::Fake().script.mutexCreateError = 5;  // ERROR_ACCESS_DENIED
+        } else {
+            fake::Fake().script.mutexWait = kWaitTimeout;
+        }
         EXPECT_EQ(RunSetup(Module(), c.commandLine), 1618);
         Ops expected = {"CreateNamedMutex"};
         if (!c.outOfReach) expected.insert(expected.end(), {"TryTakeMutex", "CloseMutex"});

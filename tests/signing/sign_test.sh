@@ -6,8 +6,8 @@
 #   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR SUITE_EXE
 #
 # STEP is one of
-#   configure-errors  a missing, unnamed or unreadable certificate or password
-#                     file stops the configuration with a message naming it
+#   configure-errors  a missing or unreadable certificate or password file
+#                     stops the configuration with a message naming it
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off relinks, and both kinds of image are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);

@@ -24,9 +24,8 @@ set_source_files_properties(${LUMIRAN_SETUP_RC} PROPERTIES
 add_executable(lumiran_setup WIN32 app/main.cpp ${LUMIRAN_SETUP_RC})
 set_target_properties(lumiran_setup PROPERTIES OUTPUT_NAME Lumiran-Setup-2.1.0-x64
                                                RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-# The delay-import libraries come before the import libraries that
-# lumiran_platform brings along, so they are the ones that bind.
-target_link_libraries(lumiran_setup PRIVATE lumiran_core lumiran_platform ${LUMIRAN_DELAY_LIBS})
+target_link_libraries(lumiran_setup PRIVATE lumiran_core lumiran_platform)
+lumiran_link_delay_imports(lumiran_setup)  # before signing's step, which must come last
 target_link_options(lumiran_setup PRIVATE ${LUMIRAN_UNICODE_ENTRY} ${LUMIRAN_SHIPPED_LINK_OPTIONS})
 
 if(LUMIRAN_SUITE_EXE)

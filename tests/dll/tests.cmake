@@ -15,8 +15,8 @@ foreach(variant unrestricted)
   add_executable(lumiran_setup_${variant} WIN32 ${entry} ${LUMIRAN_SETUP_RC})
   set_target_properties(lumiran_setup_${variant} PROPERTIES
     OUTPUT_NAME Lumiran-Setup-${variant} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/dll)
-  # After the two libraries, before the import libraries they bring along.
-  target_link_libraries(lumiran_setup_${variant} PRIVATE lumiran_core lumiran_platform ${LUMIRAN_DELAY_LIBS})
+  target_link_libraries(lumiran_setup_${variant} PRIVATE lumiran_core lumiran_platform)
+  lumiran_link_delay_imports(lumiran_setup_${variant})
   target_link_options(lumiran_setup_${variant} PRIVATE ${LUMIRAN_UNICODE_ENTRY})
   add_dependencies(lumiran_setup_${variant} lumiran_setup)  # the payload and the rest of the image's inputs
 endforeach()

@@ -91,10 +91,16 @@ def objdump_private(image):
 
 
 def imports(objdump_text):
-    """{DLL name: [(name or None, ordinal or None)]} from objdump -p."""
+    """{DLL name: [(name or None, ordinal or None)]} from objdump -p.
+
+    binutils 2.40 prints each entry as "THUNK HINT NAME", with the ordinal
+    flag in the thunk; 2.44 as "SLOT ORDINAL HINT NAME", with "<none>" for
+    what is not there. Each DLL's column header tells which.
+    """
     table = {}
     current = None
     in_imports = False
+    columns = None
     for line in objdump_text.splitlines():
         if line.startswith("The Import Tables"):
             in_imports = True
@@ -106,6 +112,15 @@ def imports(objdump_text):
         m = re.match(r"\s+DLL Name: (\S+)", line)
         if m:
             current = table.setdefault(m.group(1), [])
+            continue
+        if re.match(r"\s+vma:\s", line):
+            columns = "ordinal" if "Ordinal" in line else "thunk"
+            continue
+        if columns == "ordinal" and current is not None:
+            m = re.match(r"\t[0-9a-f]+\s+(<none>|\d+)\s+(<none>|[0-9a-f]+)\s+(\S+)", line)
+            if m:
+                ordinal = m.group(1)
+                current.append((None, int(ordinal)) if ordinal != "<none>" else (m.group(3), None))
             continue
         # "\tTHUNK\t HINT NAME"; the directory rows in between start with a space
         m = re.match(r"\t([0-9a-f]+)\t\s*([0-9a-f]+)\s+(\S+)$", line)

@@ -1,13 +1,18 @@
 #!/usr/bin/python3
 """The setup image's PE headers and import table: a self-contained x64 GUI
-program with ASLR and DEP, no writable code, no timestamps and no build
-paths.
+program with ASLR and DEP, no writable code, writable delay-load address
+tables, a right checksum, no timestamps and no build paths.
 
 Usage: pe_test.py IMAGE PAYLOAD SOURCE_DIR BINARY_DIR
 """
+import array
+import os
 import re
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import unittest
 from pathlib import Path
 
@@ -26,7 +31,7 @@ SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x20000000, 0x80000000
 
 
 def headers(data):
-    """(TimeDateStamp, [(section name, characteristics)]) of a PE file."""
+    """(TimeDateStamp, [(section name, characteristics, RVA, size, header offset)])."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     if data[pe:pe + 4] != b"PE\0\0":
         raise AssertionError("no PE signature")
@@ -34,9 +39,20 @@ def headers(data):
     table = pe + 24 + optional_size
     found = []
     for i in range(sections):
-        name, characteristics = struct.unpack_from("<8s28xI", data, table + 40 * i)
-        found.append((name.rstrip(b"\0").decode(), characteristics))
+        name, size, rva, raw_size, characteristics = struct.unpack_from("<8sIII16xI", data, table + 40 * i)
+        found.append((name.rstrip(b"\0").decode(), characteristics, rva, max(size, raw_size), table + 40 * i))
     return timestamp, found
+
+
+def checksum(data):
+    """(stored, computed) PE checksum: the 16-bit one's-complement sum of the
+    file's words, the checksum field counted as zero, plus the file's size."""
+    at = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
+    words = array.array("H", data[:at] + b"\0\0\0\0" + data[at + 4:] + b"\0" * (len(data) % 2))
+    total = sum(words)
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return struct.unpack_from("<I", data, at)[0], total + len(data)
 
 
 class PeHeaders(unittest.TestCase):
@@ -63,7 +79,7 @@ class PeHeaders(unittest.TestCase):
 
     def test_no_section_both_writable_and_executable(self):
         _, sections = headers(Path(IMAGE).read_bytes())
-        for name, characteristics in sections:
+        for name, characteristics, *_ in sections:
             with self.subTest(section=name):
                 self.assertNotEqual(characteristics & (SCN_MEM_WRITE | SCN_MEM_EXECUTE),
                                     SCN_MEM_WRITE | SCN_MEM_EXECUTE)
@@ -76,9 +92,14 @@ class PeHeaders(unittest.TestCase):
         self.assertEqual(set(stamps), {"00000000"}, "resource directory timestamps")
         self.assertRegex(self.dump, r"Entry 6 0+ 0+ Debug Directory")
 
+    def test_checksum_matches_the_file(self):
+        stored, computed = checksum(Path(IMAGE).read_bytes())
+        self.assertEqual(stored, computed)
+
 
 def delay_imports(data):
-    """{dll: [(name or None, ordinal or None)]} from the delay-load descriptors.
+    """{dll: (address table RVA, [(name or None, ordinal or None)])} from the
+    delay-load descriptors.
 
     GNU ld leaves the delay-import data directory empty, so the descriptors
     (version-2 ImgDelayDescr records, attribute 1, RVAs) are found by
@@ -122,8 +143,12 @@ def delay_imports(data):
             else:
                 name_at = offset(thunk)
                 entries.append((c_string(thunk + 2) if name_at is not None else "?", None))
-        found[dll] = entries
+        found[dll] = (iat_rva, entries)
     return found
+
+
+def section_of(sections, rva):
+    return next(s for s in sections if s[2] <= rva < s[2] + s[3])
 
 
 class Imports(unittest.TestCase):
@@ -150,11 +175,59 @@ class Imports(unittest.TestCase):
         self.assertIn("SetDllDirectoryW", names)
 
     def test_task_dialog_bound_by_its_version_6_ordinal(self):
-        comctl32 = next(v for k, v in self.delayed.items() if k.lower() == "comctl32.dll")
+        comctl32 = next(v for k, (_, v) in self.delayed.items() if k.lower() == "comctl32.dll")
         self.assertIn((None, 345), comctl32)  # TaskDialogIndirect
         self.assertIn(("InitCommonControlsEx", None), comctl32)
         self.assertNotIn("TaskDialogIndirect", [name for name, _ in comctl32])
         self.assertNotIn(b"TaskDialogIndirect", Path(IMAGE).read_bytes())
+
+
+class DelayLoadTables(unittest.TestCase):
+    """The delay-load helper writes each address it resolves into its DLL's
+    table: in a read-only section the first call into that DLL crashes."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.data = Path(IMAGE).read_bytes()
+        cls.sections = headers(cls.data)[1]
+        cls.delayed = delay_imports(cls.data)
+
+    def test_every_table_is_writable_to_its_end(self):
+        for dll, (iat, entries) in self.delayed.items():
+            with self.subTest(dll=dll):
+                home = section_of(self.sections, iat)
+                self.assertEqual(home, section_of(self.sections, iat + 8 * len(entries)))
+                self.assertTrue(home[1] & SCN_MEM_WRITE, "in the read-only section " + home[0])
+
+    def build_step(self, name):
+        """Runs the build's step on a copy whose tables' section is read-only and
+        called NAME, as a linker would leave it: (exit code, output, the copy or None)."""
+        data = bytearray(self.data)
+        _, flags, _, _, header = section_of(self.sections, next(iter(self.delayed.values()))[0])
+        struct.pack_into("<8s", data, header, name.encode())
+        struct.pack_into("<I", data, header + 36, flags & ~SCN_MEM_WRITE)
+        at = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
+        struct.pack_into("<I", data, at, checksum(bytes(data))[1])
+        with tempfile.TemporaryDirectory() as work:
+            copy = Path(work, "image.exe")
+            copy.write_bytes(data)
+            run = subprocess.run(["cmake", "-DIMAGE=%s" % copy, "-DDLLS=" + ",".join(self.delayed),
+                                  "-P", os.path.join(SOURCE_DIR, "cmake", "writable_delay_iat.cmake")],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            return run.returncode, run.stdout, copy.read_bytes() if copy.exists() else None
+
+    def test_build_step_makes_a_read_only_import_section_writable(self):
+        # binutils 2.44 links .idata read-only; 2.47's .didat is writable.
+        name = section_of(self.sections, next(iter(self.delayed.values()))[0])[0]
+        code, output, image = self.build_step(name if name in (".idata", ".didat") else ".idata")
+        self.assertEqual(code, 0, output)
+        self.assertTrue(image == self.data, "not the image the build made, checksum included")
+
+    def test_build_step_refuses_a_table_in_any_other_read_only_section(self):
+        code, output, image = self.build_step(".rdata")
+        self.assertNotEqual(code, 0)
+        self.assertRegex(output, r"delay-load address table of \S+\.dll in the read-only section \.rdata")
+        self.assertIsNone(image, "the crashing image was left behind")
 
 
 class NoBuildPaths(unittest.TestCase):

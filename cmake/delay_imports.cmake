@@ -32,7 +32,6 @@ foreach(dll advapi32 ole32 shell32 user32)
     message(FATAL_ERROR "dlltool could not make a delay-import library from ${LUMIRAN_IMPLIB_${dll}}.")
   endif()
   list(APPEND LUMIRAN_DELAY_LIBS ${lib})
-list(APPEND LUMIRAN_DELAY_DLLS COMCTL32.dll)
   list(APPEND LUMIRAN_DELAY_DLLS ${dll_name})
 endforeach()
 

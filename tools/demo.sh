@@ -78,7 +78,7 @@ show_state() {
     for link in "${links[@]}"; do
         echo "  ${link#"$profile/"}"
         if [ -f "$link" ]; then
-            lnkinfo "$link" | grep -E $'^\t(Local path|Working directory|Description|Icon location|Icon index)' |
+            "$source_dir/tests/wine/lnkinfo-read" "$link" | grep -E $'^\t(Local path|Working directory|Description|Icon location|Icon index)' |
                 sed 's/^\t/    /; s/\t*: /: /'
         else
             echo "    (none)"

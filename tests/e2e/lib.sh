@@ -178,7 +178,7 @@ has_value() { drv reg-query "$1" "$2" >/dev/null 2>&1; }
 has_key() { drv reg-dump "$1" >/dev/null 2>&1; }
 
 # lnkinfo's line for FIELD, e.g. "Local path".
-lnk_field() { lnkinfo "$1" 2>/dev/null | sed -n "s/^\t$2[[:space:]]*: //p"; }
+lnk_field() { "$E2E_SOURCE/tests/wine/lnkinfo-read" "$1" 2>/dev/null | sed -n "s/^\t$2[[:space:]]*: //p"; }
 
 # What a UTF-16LE report of the stand-in suite says (line 1: working
 # directory, line 2: command line).

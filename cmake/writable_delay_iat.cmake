@@ -22,7 +22,8 @@
 # needed. The PE checksum is updated with them, so it stays right.
 cmake_minimum_required(VERSION 3.20)
 
-function(lumiran_refuse why)
+function(lumiran_refuse)
+  string(JOIN "" why ${ARGN})
   file(REMOVE "${IMAGE}")
   message(FATAL_ERROR "${IMAGE}\n  ${why}\n"
                       "No image is left behind: it would crash at its first call into a delay-loaded DLL.")

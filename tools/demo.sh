@@ -9,9 +9,9 @@
 # answering the dialogs itself, saves screenshots of each of them to
 # BUILD_DIR/screenshots (or to LUMIRAN_DEMO_SHOTS: make screenshots names
 # docs/) and prints what the install left behind and what the uninstall
-# left. On the way it shows a second installer started while the first one's dialog
-# is open, and an uninstall that fails because the running suite will not
-# close.
+# left. On the way it shows a second installer started while the first
+# one's dialog is open, and an uninstall that fails because the running
+# suite will not close.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 

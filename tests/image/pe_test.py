@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The setup image's PE headers and import table: a self-contained x64 GUI
 program with ASLR and DEP, no writable code, writable delay-load address
-tables, a right checksum, no timestamps and no build paths.
+tables (and the build step that sees to them), no timestamps and no build
+paths.
 
 Usage: pe_test.py IMAGE PAYLOAD SOURCE_DIR BINARY_DIR
 """
 import array
+import collections
 import os
 import re
 import struct
@@ -29,8 +31,11 @@ HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x20, 0x40, 0x100
 SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x20000000, 0x80000000
 
 
+Section = collections.namedtuple("Section", "name flags rva size header")
+
+
 def headers(data):
-    """(TimeDateStamp, [(section name, characteristics, RVA, size, header offset)])."""
+    """(TimeDateStamp, [Section]) of a PE file; header is the offset of its header."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     if data[pe:pe + 4] != b"PE\0\0":
         raise AssertionError("no PE signature")
@@ -39,14 +44,19 @@ def headers(data):
     found = []
     for i in range(sections):
         name, size, rva, raw_size, characteristics = struct.unpack_from("<8sIII16xI", data, table + 40 * i)
-        found.append((name.rstrip(b"\0").decode(), characteristics, rva, max(size, raw_size), table + 40 * i))
+        found.append(Section(name.rstrip(b"\0").decode(), characteristics, rva, max(size, raw_size),
+                             table + 40 * i))
     return timestamp, found
+
+
+def checksum_offset(data):
+    return struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
 
 
 def checksum(data):
     """(stored, computed) PE checksum: the 16-bit one's-complement sum of the
     file's words, the checksum field counted as zero, plus the file's size."""
-    at = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
+    at = checksum_offset(data)
     words = array.array("H", data[:at] + b"\0\0\0\0" + data[at + 4:] + b"\0" * (len(data) % 2))
     total = sum(words)
     while total >> 16:
@@ -78,9 +88,9 @@ class PeHeaders(unittest.TestCase):
 
     def test_no_section_both_writable_and_executable(self):
         _, sections = headers(Path(IMAGE).read_bytes())
-        for name, characteristics, *_ in sections:
-            with self.subTest(section=name):
-                self.assertNotEqual(characteristics & (SCN_MEM_WRITE | SCN_MEM_EXECUTE),
+        for section in sections:
+            with self.subTest(section=section.name):
+                self.assertNotEqual(section.flags & (SCN_MEM_WRITE | SCN_MEM_EXECUTE),
                                     SCN_MEM_WRITE | SCN_MEM_EXECUTE)
 
     def test_no_timestamps(self):
@@ -90,10 +100,6 @@ class PeHeaders(unittest.TestCase):
         self.assertTrue(stamps, "no resource directory in objdump -p")
         self.assertEqual(set(stamps), {"00000000"}, "resource directory timestamps")
         self.assertRegex(self.dump, r"Entry 6 0+ 0+ Debug Directory")
-
-    def test_checksum_matches_the_file(self):
-        stored, computed = checksum(Path(IMAGE).read_bytes())
-        self.assertEqual(stored, computed)
 
 
 def delay_imports(data):
@@ -147,7 +153,7 @@ def delay_imports(data):
 
 
 def section_of(sections, rva):
-    return next(s for s in sections if s[2] <= rva < s[2] + s[3])
+    return next(s for s in sections if s.rva <= rva < s.rva + s.size)
 
 
 class Imports(unittest.TestCase):
@@ -196,17 +202,16 @@ class DelayLoadTables(unittest.TestCase):
             with self.subTest(dll=dll):
                 home = section_of(self.sections, iat)
                 self.assertEqual(home, section_of(self.sections, iat + 8 * len(entries)))
-                self.assertTrue(home[1] & SCN_MEM_WRITE, "in the read-only section " + home[0])
+                self.assertTrue(home.flags & SCN_MEM_WRITE, "in the read-only section " + home.name)
 
     def build_step(self, name=None):
         """Runs the build's step on a copy whose tables' section is read-only (and
         called NAME), as a linker would leave it: (exit code, output, the copy or None)."""
         data = bytearray(self.data)
-        own, flags, _, _, header = section_of(self.sections, next(iter(self.delayed.values()))[0])
-        struct.pack_into("<8s", data, header, (name or own).encode())
-        struct.pack_into("<I", data, header + 36, flags & ~SCN_MEM_WRITE)
-        at = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
-        struct.pack_into("<I", data, at, checksum(bytes(data))[1])
+        home = section_of(self.sections, next(iter(self.delayed.values()))[0])
+        struct.pack_into("<8s", data, home.header, (name or home.name).encode())
+        struct.pack_into("<I", data, home.header + 36, home.flags & ~SCN_MEM_WRITE)
+        struct.pack_into("<I", data, checksum_offset(data), checksum(bytes(data))[1])
         with tempfile.TemporaryDirectory() as work:
             copy = Path(work, "image.exe")
             copy.write_bytes(data)
@@ -219,6 +224,8 @@ class DelayLoadTables(unittest.TestCase):
         code, output, image = self.build_step()  # as binutils 2.44 links .idata
         self.assertEqual(code, 0, output)
         self.assertTrue(image == self.data, "not the image the build made, checksum included")
+        stored, computed = checksum(image)  # and that checksum is right
+        self.assertEqual(stored, computed)
 
     def test_build_step_refuses_a_table_in_any_other_read_only_section(self):
         code, output, image = self.build_step(".rdata")

@@ -35,9 +35,8 @@ folder=$WINEPREFIX/drive_c/Downloads
 mkdir -p "$folder"
 cp "$image" "$folder/Lumiran-Setup-2.1.0-x64.exe" || exit 1
 
-# The server and the prefix's own services start outside the trace, so that
-# it holds the installer and what it starts (the suite) only.
-wineserver -p
+# The prefix's own services start outside the trace, so that it holds the
+# installer and what it starts (the suite) only.
 "$WINE" cmd /c exit >/dev/null 2>&1
 
 trace=$WINEPREFIX/strace.log

@@ -25,6 +25,8 @@
 //                                     the shortcut at PATH
 //   hold-open PATH SECONDS            open PATH without write or delete sharing,
 //                                     print "held", keep it open
+//   session                           keep the desktop up, as a logged-on user's
+//                                     shell does: print "held", wait until killed
 //   hold-mutex NAME SECONDS [sync-only]
 //                                     create and own the named mutex, print
 //                                     "held", keep it (killed: it is abandoned);
@@ -472,6 +474,18 @@ int HoldMutex(const std::wstring& name, DWORD seconds, bool syncOnly) {
     return 0;
 }
 
+// Wine closes a desktop a second after the last program on it has ended; a
+// program starting in that second can open the closing desktop and be left
+// without one, so that its windows and boxes fail at once. A scenario keeps
+// this program running from its first step to its last, as Windows keeps
+// the logged-on user's shell, so that every program meets the same desktop.
+int HoldSession() {
+    if (::GetDesktopWindow() == nullptr) return Fail(L"no desktop");
+    Print(L"held");
+    ::Sleep(INFINITE);
+    return 0;
+}
+
 int Usage() {
     Write(STD_ERROR_HANDLE, L"usage: e2e-driver COMMAND [ARGS...]; see the head of tests/e2e/driver.cpp");
     return 2;
@@ -558,6 +572,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold-open" && argc == 4) {
         return HoldOpen(arg(2), std::wcstoul(argv[3], nullptr, 10));
     }
+    if (command == L"session" && argc == 2) return HoldSession();
     if (command == L"hold-mutex" && (argc == 4 || (argc == 5 && arg(4) == L"sync-only"))) {
         return HoldMutex(arg(2), std::wcstoul(argv[3], nullptr, 10), argc == 5);
     }

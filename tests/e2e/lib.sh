@@ -58,14 +58,44 @@ expect() {
 finish() {
     if [ "$E2E_FAILURES" -ne 0 ]; then
         echo "$E2E_FAILURES check(s) failed"
+        report_runs
         exit 1
     fi
     echo "all checks passed"
     exit 0
 }
 
-# The driver, with CR line ends of the console taken off.
-drv() { "$WINE" "$DRIVER_EXE" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# The driver, with CR line ends of the console taken off. A call that fails
+# or says anything on its standard error is logged with its exit code and
+# that output, which the caller may not show (a check that a key is absent
+# expects the failure): report_runs prints the log once a check has failed.
+WINE_LOG=$E2E_TMP/wine-calls.log
+drv() {
+    local err rc
+    err=$(mktemp "$E2E_TMP/.stderr.XXXXXX")
+    "$WINE" "$DRIVER_EXE" "$@" 2>"$err" | tr -d '\r'
+    rc=${PIPESTATUS[0]}
+    if [ "$rc" -ne 0 ] || [ -s "$err" ]; then
+        { echo "drv $*: exit $rc"; sed 's/^/    /' "$err"; } >>"$WINE_LOG"
+    fi
+    cat "$err" >&2
+    rm -f "$err"
+    return "$rc"
+}
+# What every run said (the windows the driver saw, its exit code or
+# "timeout") and every Wine call that failed.
+report_runs() {
+    local report
+    for report in "$E2E_TMP"/*.txt; do
+        grep -qE '^(exit [0-9]+|timeout)$' "$report" 2>/dev/null || continue
+        echo "run report $(basename "$report"):"
+        sed 's/^/    /' "$report"
+    done
+    if [ -s "$WINE_LOG" ]; then
+        echo "Wine calls that failed or wrote to standard error:"
+        cat "$WINE_LOG"
+    fi
+}
 
 # Layout of the prefix's user, host side and Windows side.
 E2E_USER=$(prefix_user)
@@ -135,9 +165,9 @@ install_quietly() {
 hold() {
     local out=$1
     shift
-    "$WINE" "$DRIVER_EXE" "$@" >"$out" &
+    "$WINE" "$DRIVER_EXE" "$@" >"$out" 2>>"$WINE_LOG" &
     HOLDER=$!
-    for _ in $(seq 100); do grep -q held "$out" 2>/dev/null && break; sleep 0.1; done
+    for _ in $(seq 200); do grep -q held "$out" 2>/dev/null && break; sleep 0.1; done
     grep -q held "$out"
 }
 # Ends the holder: a mutex it owned is abandoned, or gone with its last handle.
@@ -147,6 +177,13 @@ let_go() {
     true
 }
 hold_setup_lock() { hold "$E2E_TMP/lock.txt" hold-mutex 'Local\LumiranSetup' 120 "$@"; }
+
+# The desktop stays up from the scenario's first program to its last, ended
+# with the prefix's server (see the driver's "session").
+if ! hold "$E2E_TMP/session.txt" session; then
+    not_ok "the desktop comes up"
+    finish
+fi
 
 # run_together NAME COMMAND_LINE COMMAND_LINE: two runs started at the same
 # moment; prints their exit codes as "A B".

@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # Saves shortcuts with the real ShellLink object under Wine and reads them
 # back with lnkinfo, a Linux reader of the shell link format that shares no
 # code with Wine.
@@ -12,16 +12,13 @@ command -v lnkinfo >/dev/null || { echo "lnkinfo not installed (liblnk-utils)"; 
 here=$(cd "$(dirname "$0")" && pwd)
 make_shortcut=$2
 suite=$3
-prefix=$("$here/wine-prefix" "$1") || exit 1
-export WINEPREFIX=$prefix WINEDEBUG=-all
+export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 WINE=${WINE:-/usr/lib/wine/wine64}
-cleanup() {
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    [ "${LUMIRAN_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$prefix"
-}
-trap cleanup EXIT
+# shellcheck source=prefix.sh
+. "$here/prefix.sh"
+fresh_prefix "$1"
+prefix=$WINEPREFIX
 
 failures=0
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }

@@ -2,9 +2,10 @@
 #
 #   require_display      skips the test (exit 77) without an X display
 #   fresh_prefix DIR     a fresh prefix from DIR's template as WINEPREFIX,
-#                        exported; when the script exits, its wineserver is
-#                        stopped and the prefix removed, unless
-#                        LUMIRAN_KEEP_PREFIX=1 keeps it for a look
+#                        exported, with its wineserver started to stay; when
+#                        the script exits, the server is stopped and the
+#                        prefix removed, unless LUMIRAN_KEEP_PREFIX=1 keeps it
+#                        for a look
 #   prefix_user          the name of the prefix's one user profile
 #
 # WINEDEBUG and WINEDLLOVERRIDES stay with each script: they differ.
@@ -27,6 +28,11 @@ fresh_prefix() {
     export WINEPREFIX
     export LC_ALL=C.UTF-8  # Wine maps file names through the locale's character set
     trap _prefix_cleanup EXIT
+    # One server for the whole test, as one Windows session has one: Debian
+    # starts it with -p0, gone the moment no program runs, so that the next
+    # program meets it shutting down or starts another, which reads the
+    # registry back from disk. -p after that keeps it until the cleanup.
+    wineserver -p </dev/null >/dev/null 2>&1
 }
 
 prefix_user() {

@@ -17,6 +17,9 @@ using wine_test::TimeMs;
 // sleep would take a few milliseconds, far below this.
 constexpr long long kOneStepMs = 90;
 constexpr long long kFullWaitMs = 20 * kOneStepMs;
+// A wait that ends with the suite, not at the bound, ends before the full
+// wait whatever else the machine is doing; a closer upper bound would only
+// measure how busy it is.
 
 TEST(Shutdown, WithoutASuiteReturnsAtOnce) {
     ASSERT_EQ(::FindWindowW(lumiran::kMainWindowClass, nullptr), nullptr);
@@ -69,7 +72,7 @@ TEST(Shutdown, TheWaitLastsUntilALateWindowGoes) {
 
     const long long ms = TimeMs(lumiran::CloseRunningInstance);
     EXPECT_GE(ms, 700);
-    EXPECT_LT(ms, 1200);
+    EXPECT_LT(ms, kFullWaitMs);
     EXPECT_FALSE(::IsWindow(suite.window()));
 }
 
@@ -81,7 +84,7 @@ TEST(Shutdown, TheWaitLastsUntilTheProcessHasEnded) {
 
     const long long ms = TimeMs(lumiran::CloseRunningInstance);
     EXPECT_GE(ms, 800);
-    EXPECT_LT(ms, 1500);
+    EXPECT_LT(ms, kFullWaitMs);
     EXPECT_FALSE(suite.Running());
 }
 

@@ -61,6 +61,6 @@ add_executable(make_shortcut ${LUMIRAN_WINE_TEST_DIR}/make_shortcut.cpp)
 target_link_libraries(make_shortcut PRIVATE lumiran_core lumiran_platform)
 add_dependencies(make_shortcut lumiran_suite)
 add_test(NAME wine.shortcut.lnkinfo
-  COMMAND sh ${LUMIRAN_WINE_TEST_DIR}/lnkinfo_check.sh ${LUMIRAN_WINE_DIR}
+  COMMAND bash ${LUMIRAN_WINE_TEST_DIR}/lnkinfo_check.sh ${LUMIRAN_WINE_DIR}
           $<TARGET_FILE:make_shortcut> ${LUMIRAN_SUITE_BUILT})
 set_tests_properties(wine.shortcut.lnkinfo PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)

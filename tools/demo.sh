@@ -48,16 +48,14 @@ else
     mode=scripted
 fi
 
-WINEPREFIX=$("$source_dir/tests/wine/wine-prefix" "$build/wine")
-export WINEPREFIX
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
+# shellcheck source=../tests/wine/prefix.sh
+. "$source_dir/tests/wine/prefix.sh"
+fresh_prefix "$build/wine"
 
 drv() { "$WINE" "$driver_exe" "$@" | tr -d '\r'; }
+# One desktop for the whole demo, as the tests keep it (the driver's "session").
+"$WINE" "$driver_exe" session >"$WINEPREFIX/session.txt" 2>&1 &
+for _ in $(seq 200); do grep -q held "$WINEPREFIX/session.txt" && break; sleep 0.1; done
 user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
 profile=$WINEPREFIX/drive_c/users/$user
 install_dir=$profile/AppData/Local/Programs/Lumiran

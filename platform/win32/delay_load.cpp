@@ -13,9 +13,10 @@
 // - Each DLL comes from System32 by this helper's own choice, also on a
 //   Windows 7 that lacks SetDefaultDllDirectories.
 //
-// There are no notification or failure hooks: the program sets none. The
-// stubs that call this (dlltool's) keep the integer argument registers only,
-// which is all the delay-loaded functions the program calls take.
+// There are no notification or failure hooks: the program sets none.
+// dlltool's stubs (2.40's at least) keep only the integer argument registers
+// across this call: enough, as no delay-loaded function the program calls
+// takes a floating-point argument.
 #include <windows.h>
 #include <delayimp.h>
 
@@ -86,8 +87,8 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
     info.cb = sizeof info;
     info.pidd = descriptor;
     info.ppfn = entry;
-    info.szDll = FromRva<const char>(descriptor->rvaDLLName);
     if ((descriptor->grAttrs & dlattrRva) == 0) return Fail(ERROR_INVALID_PARAMETER, info);  // addresses, not RVAs
+    info.szDll = FromRva<const char>(descriptor->rvaDLLName);
 
     const IMAGE_THUNK_DATA& import = FromRva<const IMAGE_THUNK_DATA>(descriptor->rvaINT)
                                          [entry - FromRva<FARPROC>(descriptor->rvaIAT)];

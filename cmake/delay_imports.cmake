@@ -8,12 +8,11 @@
 #
 # Delay-import libraries are made from Debian's import libraries; comctl32's
 # comes from cmake/comctl32.def, so that TaskDialogIndirect keeps its ordinal.
-# The helper writes each resolved address into the image, so every image
-# linked with them goes through lumiran_link_delay_imports below.
+# The program binds them with its own helper, platform/win32/delay_load.cpp,
+# so every image linked with them goes through lumiran_link_delay_imports.
 set(LUMIRAN_DELAY_DIR ${CMAKE_BINARY_DIR}/delay)
 file(MAKE_DIRECTORY ${LUMIRAN_DELAY_DIR})
 set(LUMIRAN_DELAY_LIBS "")
-set(LUMIRAN_DELAY_DLLS "")  # as the descriptors spell them
 foreach(dll advapi32 ole32 shell32 user32)
   find_library(LUMIRAN_IMPLIB_${dll} NAMES ${dll} REQUIRED NO_CACHE)
   set(def ${LUMIRAN_DELAY_DIR}/${dll}.def)
@@ -32,7 +31,6 @@ foreach(dll advapi32 ole32 shell32 user32)
     message(FATAL_ERROR "dlltool could not make a delay-import library from ${LUMIRAN_IMPLIB_${dll}}.")
   endif()
   list(APPEND LUMIRAN_DELAY_LIBS ${lib})
-  list(APPEND LUMIRAN_DELAY_DLLS ${dll_name})
 endforeach()
 
 set(lib ${LUMIRAN_DELAY_DIR}/libcomctl32-v6-delay.a)
@@ -43,18 +41,13 @@ if(NOT delay_result EQUAL 0)
   message(FATAL_ERROR "dlltool could not make ${lib} from cmake/comctl32.def.")
 endif()
 list(APPEND LUMIRAN_DELAY_LIBS ${lib})
-list(APPEND LUMIRAN_DELAY_DLLS COMCTL32.dll)
 
 # Links TARGET against the delay-import libraries (after the libraries that
 # bring the plain import libraries along, so these are the ones that bind)
-# and makes its delay-load address tables writable right after the link,
-# before anything else touches the image: cmake/writable_delay_iat.cmake.
-set(LUMIRAN_WRITABLE_DELAY_IAT ${CMAKE_CURRENT_LIST_DIR}/writable_delay_iat.cmake)
+# and against the helper that binds them, as an object of its own, so that
+# it is there before the C runtime's library is searched for one.
+set(LUMIRAN_DELAY_LOAD_HELPER ${CMAKE_SOURCE_DIR}/platform/win32/delay_load.cpp)
 function(lumiran_link_delay_imports target)
+  target_sources(${target} PRIVATE ${LUMIRAN_DELAY_LOAD_HELPER})
   target_link_libraries(${target} PRIVATE ${LUMIRAN_DELAY_LIBS})
-  string(REPLACE ";" "," dlls "${LUMIRAN_DELAY_DLLS}")
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DIMAGE=$<TARGET_FILE:${target}> -DDLLS=${dlls} -P ${LUMIRAN_WRITABLE_DELAY_IAT}
-    VERBATIM)
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${LUMIRAN_WRITABLE_DELAY_IAT})
 endfunction()

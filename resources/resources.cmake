@@ -25,7 +25,7 @@ add_executable(lumiran_setup WIN32 app/main.cpp ${LUMIRAN_SETUP_RC})
 set_target_properties(lumiran_setup PROPERTIES OUTPUT_NAME Lumiran-Setup-2.1.0-x64
                                                RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(lumiran_setup PRIVATE lumiran_core lumiran_platform)
-lumiran_link_delay_imports(lumiran_setup)  # before signing's step, which must come last
+lumiran_link_delay_imports(lumiran_setup)
 target_link_options(lumiran_setup PRIVATE ${LUMIRAN_UNICODE_ENTRY} ${LUMIRAN_SHIPPED_LINK_OPTIONS})
 
 if(LUMIRAN_SUITE_EXE)

@@ -134,6 +134,24 @@ run_setup() {
     shift
     drv run "$SETUP_EXE" "$@" >"$out"
 }
+# read_only_imports IMAGE COPY: IMAGE with .idata and .didat, where the
+# delay-load tables lie, read-only as binutils 2.44 and later link them,
+# whatever linked this one. The PE checksum stays stale: Windows checks it
+# only for drivers and boot-time DLLs. Fails when there is no such section.
+read_only_imports() {
+    /usr/bin/python3 - "$1" "$2" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+count, optional = struct.unpack_from("<H12xH", data, pe + 6)
+headers = [pe + 24 + optional + 40 * i for i in range(count)]
+found = [at for at in headers if data[at:at + 8].rstrip(b"\0") in (b".idata", b".didat")]
+for at in found:
+    struct.pack_into("<I", data, at + 36, struct.unpack_from("<I", data, at + 36)[0] & ~0x80000000)
+open(sys.argv[2], "wb").write(data)
+sys.exit(not found)
+EOF
+}
 # The exit code in a report of `drv run`, and the windows it saw.
 exit_code_of() { sed -n 's/^exit //p' "$1"; }
 windows_of() { grep '^window ' "$1"; }

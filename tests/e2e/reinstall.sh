@@ -26,10 +26,11 @@ printf '[ZoneTransfer]\r\nZoneId=3\r\n' >"$INSTALL_DIR/Lumiran-Uninstall.exe:Zon
 # Wine's CopyFileW, like Windows', carries the read-only attribute over.
 mkdir -p "$E2E_TMP/disc"
 cp "$SETUP_EXE" "$E2E_TMP/disc/"
-cp "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier" "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
-chmod a-w "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe"
+disc_exe=$E2E_TMP/disc/$(basename "$SETUP_EXE")
+cp "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier" "$disc_exe:Zone.Identifier"
+chmod a-w "$disc_exe"
 
-drv run "$WIN_TMP\\disc\\Lumiran-Setup-2.1.0-x64.exe" >"$E2E_TMP/second.txt" &
+drv run "$(win_path "$disc_exe")" >"$E2E_TMP/second.txt" &
 setup=$!
 check "second install: autostart left unticked" drv dialog-click 1002
 drv msgbox "$INSTALLED_CAPTION" ok >/dev/null
@@ -40,9 +41,9 @@ check "Lumiran.exe replaced, at the payload's length" cmp -s "$INSTALL_DIR/Lumir
 check "Lumiran-Uninstall.exe replaced" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
 check_not "its Mark of the Web is gone" test -e "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier"
 expect "copied from a read-only installer, it is writable" "$(stat -c %A "$INSTALL_DIR/Lumiran-Uninstall.exe" | cut -c3)" w
-check "the installer keeps its own mark" test -e "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
+check "the installer keeps its own mark" test -e "$disc_exe:Zone.Identifier"
 check "Desktop shortcut written again" test -f "$DESKTOP_LINK"
-expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ 12 2.1.0"
+expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ $(( (${#VERSION} + 1) * 2 )) $VERSION"
 expect "EstimatedSize restored" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "REG_DWORD 4 1024"
 expect "foreign value kept" "$(reg_value "$UNINSTALL_KEY" Comments)" "REG_SZ 44 added by someone else"
 expect "nine values and the foreign one" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 10

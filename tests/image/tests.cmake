@@ -11,7 +11,7 @@ add_test(NAME image.icon
           $<TARGET_FILE:lumiran_suite> ${CMAKE_SOURCE_DIR}/resources/lumiran.ico
           ${CMAKE_SOURCE_DIR}/resources/make_icon.py)
 add_test(NAME image.version
-  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py ${LUMIRAN_IMAGE})
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_BUILD_VERSION})
 add_test(NAME image.manifest
   COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/manifest_test.py ${LUMIRAN_IMAGE})
 add_test(NAME image.pe

@@ -6,8 +6,9 @@
 #   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR VERSION SUITE_EXE
 #
 # STEP is one of
-#   configure-errors  a missing or unreadable certificate or password file
-#                     stops the configuration with a message naming it
+#   configure-errors  a missing or unreadable certificate or password file,
+#                     or a bad version, stops the configuration with a message
+#                     naming it
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off relinks, and both kinds of image are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
@@ -117,6 +118,7 @@ step_configure_errors() {
             -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$work/locked.txt"
         rm -f "$work/locked.txt"
     fi
+    configure_fails "a version with two numbers" 'LUMIRAN_VERSION: "2.2" is not a version' "" -DLUMIRAN_VERSION=2.2
     finish
 }
 

@@ -14,7 +14,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev \
     liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \
     strace nsis osslsigncode openssl patch
 
-.PHONY: deps build build-host build-win test test-host test-win demo screenshots bench icon clean
+.PHONY: FORCE deps build build-host build-win test test-host test-win demo screenshots bench icon clean
 
 # Installs only what is missing: as root directly, else through sudo, which
 # may ask for the user's password. Nothing missing: nothing run, nothing asked.
@@ -30,11 +30,22 @@ deps:
 	$$apt update -qq && $$apt install -y -qq --no-install-recommends $$missing >/dev/null || \
 	  { echo "make deps: could not install them; run 'sudo make deps', or as root: apt-get install $$missing" >&2; exit 1; }
 
-$(HOST)/CMakeCache.txt:
-	cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# The version to build (make test LUMIRAN_VERSION=2.2.0); empty: the
+# project's. Each tree notes the value it was configured with, and another
+# value configures it again.
+LUMIRAN_VERSION ?=
+VERSION_NOTE = .lumiran-version-asked
+$(HOST)/$(VERSION_NOTE) $(WIN)/$(VERSION_NOTE): FORCE
+	@mkdir -p $(@D) && echo '$(LUMIRAN_VERSION)' | cmp -s - $@ || echo '$(LUMIRAN_VERSION)' >$@
 
-$(WIN)/CMakeCache.txt:
-	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+$(HOST)/CMakeCache.txt: $(HOST)/$(VERSION_NOTE)
+	cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug -DLUMIRAN_VERSION='$(LUMIRAN_VERSION)' >/dev/null
+
+$(WIN)/CMakeCache.txt: $(WIN)/$(VERSION_NOTE)
+	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	      -DLUMIRAN_VERSION='$(LUMIRAN_VERSION)' >/dev/null
+
+FORCE:
 
 build-host: $(HOST)/CMakeCache.txt
 	cmake --build $(HOST) -j$(JOBS)

@@ -53,8 +53,6 @@ import report  # noqa: E402
 WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 CROSS_CC = "x86_64-w64-mingw32-gcc-posix"
 WINDRES = "x86_64-w64-mingw32-windres"
-SETUP_NAME = "Lumiran-Setup-2.1.0-x64.exe"
-PEER_NAME = "Lumiran-Peer-2.1.0-x64.exe"
 MINIMAL_NAME = "Lumiran-Minimal-x64.exe"
 ICON = os.path.join(REPO, "resources", "lumiran.ico")
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d"}
@@ -196,13 +194,24 @@ def cache_value(tree, name):
     return None
 
 
+def tree_version(tree):
+    """The version a configured tree builds, as it notes it."""
+    with open(os.path.join(tree, "version.txt"), encoding="ascii") as f:
+        return f.read().strip()
+
+
+def setup_name(tree):
+    return "Lumiran-Setup-%s-x64.exe" % tree_version(tree)
+
+
 def build_ours(source_tree, tree, payload, extra_ldflags, logfile, sources=REPO):
     """Configures tree like source_tree, embedding payload, and builds the
     image from sources (the repository, or a patched copy of it)."""
     build_type = cache_value(source_tree, "CMAKE_BUILD_TYPE") or "Release"
     toolchain = cache_value(source_tree, "CMAKE_TOOLCHAIN_FILE") or os.path.join(REPO, "cmake", "mingw-w64-x86_64.cmake")
     args = ["cmake", "-S", sources, "-B", tree, "-DCMAKE_TOOLCHAIN_FILE=" + toolchain,
-            "-DCMAKE_BUILD_TYPE=" + build_type, "-DLUMIRAN_SUITE_EXE=" + payload]
+            "-DCMAKE_BUILD_TYPE=" + build_type, "-DLUMIRAN_SUITE_EXE=" + payload,
+            "-DLUMIRAN_VERSION=" + (cache_value(source_tree, "LUMIRAN_VERSION") or "")]
     for var in ("CMAKE_CXX_FLAGS", "CMAKE_CXX_FLAGS_" + build_type.upper(), "CMAKE_EXE_LINKER_FLAGS"):
         value = cache_value(source_tree, var) or ""
         if var == "CMAKE_EXE_LINKER_FLAGS" and extra_ldflags:
@@ -210,7 +219,7 @@ def build_ours(source_tree, tree, payload, extra_ldflags, logfile, sources=REPO)
         args.append("-D%s=%s" % (var, value))
     run_quiet(args, logfile)
     run_quiet(["cmake", "--build", tree, "--target", "lumiran_setup", "-j%d" % (os.cpu_count() or 1)], logfile)
-    return os.path.join(tree, SETUP_NAME)
+    return os.path.join(tree, setup_name(tree))
 
 
 def link_flags(tree):
@@ -218,7 +227,7 @@ def link_flags(tree):
     path = os.path.join(tree, "CMakeFiles", "lumiran_setup.dir", "link.txt")
     try:
         with open(path, encoding="utf-8") as f:
-            line = next(l for l in f if "-o " + SETUP_NAME in l)
+            line = next(l for l in f if "-o " + setup_name(tree) in l)
     except (OSError, StopIteration):
         return "unknown"
     words = line.split()
@@ -246,13 +255,13 @@ def patched_sources(patch, dest, logfile):
     return dest
 
 
-def build_peer(payload, out_dir, logfile):
+def build_peer(payload, version, out_dir, logfile):
     os.makedirs(out_dir, exist_ok=True)
-    exe = os.path.join(out_dir, PEER_NAME)
+    exe = os.path.join(out_dir, "Lumiran-Peer-%s-x64.exe" % version)
     script = os.path.join(HERE, "peer.nsi")
     if not newer(exe, payload, script, ICON):
         run_quiet(["makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DPAYLOAD=" + payload, "-DOUTFILE=" + exe,
-                   "-DICON=" + ICON, script], logfile)
+                   "-DVERSION=" + version, "-DICON=" + ICON, script], logfile)
     return exe
 
 
@@ -277,11 +286,11 @@ def build_minimal(setup_tree, out_dir, logfile):
     exe = os.path.join(out_dir, MINIMAL_NAME)
     rc = os.path.join(setup_tree, "setup.rc")
     src = os.path.join(HERE, "minimal.c")
-    if not newer(exe, src, rc, os.path.join(setup_tree, SETUP_NAME)):
+    if not newer(exe, src, rc, os.path.join(setup_tree, setup_name(setup_tree))):
         res = os.path.join(out_dir, "minimal_res.o")
         run_quiet([WINDRES, "-i", rc, "-o", res], logfile)
         run_quiet([CROSS_CC, "-O2", "-s", "-municode", "-mwindows", "-Wall", "-Wextra",
-                   "-Werror", "-Wl,--file-alignment=4096", "-Wl,--no-insert-timestamp", "-Wl,--dynamicbase",
+                   '-DLUMIRAN_VERSION_TEXT="%s"' % tree_version(setup_tree), "-Werror", "-Wl,--file-alignment=4096", "-Wl,--no-insert-timestamp", "-Wl,--dynamicbase",
                    "-Wl,--nxcompat", "-Wl,--high-entropy-va", "-o", exe, src, res,
                    "-lole32", "-lcomctl32", "-lshell32", "-luuid"], logfile)
     return exe
@@ -328,17 +337,19 @@ def _sample_private_memory(pid, peak, stop):
 
 
 class Contender:
-    def __init__(self, name, argv, payload=None, uninstaller_source=None, full_install=False, launches=False):
+    def __init__(self, name, argv, payload=None, uninstaller_source=None, full_install=False, launches=False,
+                 version=None):
         self.name = name
         self.argv = argv
         self.payload = payload
         self.uninstaller_source = uninstaller_source
         self.full_install = full_install
         self.launches = launches
+        self.version = version  # that a full install registers
 
     def problems(self, prefix, reg_text=None):
         if self.full_install:
-            return checks.install_problems(prefix, self.payload, self.uninstaller_source, reg_text)
+            return checks.install_problems(prefix, self.payload, self.version, self.uninstaller_source, reg_text)
         if self.payload is not None:
             layout = checks.Layout(prefix, checks.profile_user(prefix))
             return checks.payload_problems(layout, self.payload)
@@ -606,18 +617,19 @@ def measure(name, contenders, rounds, warmup, runner, retries):
     return runs, load_before, os.getloadavg()[0]
 
 
-def contenders_for(ours, peer, tools, payload, user, variant=None, minimal=None, floors=("copy", "noop")):
+def contenders_for(ours, peer, tools, payload, user, variant=None, minimal=None, floors=("copy", "noop"),
+                   version=None):
     """Both installers (and the variant and the minimal program), then the
     floors, in the order of a round. Every payload starts a program, so every
-    installer is expected to start it."""
+    installer is expected to start it, and to register version."""
     target = "C:\\users\\%s\\AppData\\Local\\Programs\\Lumiran\\Lumiran.exe" % user
-    found = [Contender("ours", [ours, "/S"], payload, ours, True, True),
-             Contender("peer", [peer, "/S"], payload, None, True, True)]
+    found = [Contender("ours", [ours, "/S"], payload, ours, True, True, version),
+             Contender("peer", [peer, "/S"], payload, None, True, True, version)]
     if variant:
-        found.append(Contender("variant", [variant, "/S"], payload, variant, True, True))
+        found.append(Contender("variant", [variant, "/S"], payload, variant, True, True, version))
     if minimal:
         # Makes the same calls as ours and is checked like it: it copies itself.
-        found.append(Contender("minimal", [minimal, "/S"], payload, minimal, True, True))
+        found.append(Contender("minimal", [minimal, "/S"], payload, minimal, True, True, version))
     every = {"copy": Contender("copy", [tools["plain_copy"], windows_path(payload), target], payload),
              "noop": Contender("noop", [tools["noop"]]),
              "startup": Contender("startup", [tools["startup"]])}
@@ -714,6 +726,7 @@ def main(argv):
     meta.update({"runs": runs, "warmup": warmup, "cold_runs": cold_runs, "tree": os.path.relpath(tree, REPO),
                  "load": [], "retries": [], "variant": " and ".join(variant_text)})
     suite = os.path.join(tree, "suite", "Lumiran.exe")
+    version = tree_version(tree)
     results = {"meta": meta, "sizes": [], "cold": []}
     order = []
     sizes = PAYLOADS[:1] if args.smoke else _parse_sizes(parser, args.sizes)
@@ -724,7 +737,7 @@ def main(argv):
         slug = name.replace(" ", "").lower()
         variant = None
         if args.smoke:
-            payload, ours = suite, os.path.join(tree, SETUP_NAME)
+            payload, ours = suite, os.path.join(tree, setup_name(tree))
             meta["link_flags"] = link_flags(tree)
         else:
             log("[%s] payload" % name)
@@ -735,7 +748,7 @@ def main(argv):
             ours = build_ours(tree, os.path.join(work, slug), payload, "", logfile)
             meta["link_flags"] = link_flags(os.path.join(work, slug))
             if kind == "suite":
-                shipped = os.path.join(tree, SETUP_NAME)
+                shipped = os.path.join(tree, setup_name(tree))
                 meta["same_as_tree"] = os.path.isfile(shipped) and filecmp.cmp(ours, shipped, shallow=False)
             if meta["variant"]:
                 log("[%s] building the variant" % name)
@@ -743,11 +756,11 @@ def main(argv):
                                      logfile, variant_sources or REPO)
         minimal = build_minimal(os.path.dirname(ours), os.path.join(work, "minimal", slug), logfile)
         log("[%s] building the peer" % name)
-        peer = build_peer(payload, os.path.join(work, "peer", slug), logfile)
+        peer = build_peer(payload, version, os.path.join(work, "peer", slug), logfile)
         entry = {"name": name, "label": payload_label(name, kind, payload), "payload_bytes": os.path.getsize(payload)}
         log("[%s] warm session" % name)
         with WarmSession(wine_dir, tools, meta["retries"]) as session:
-            contenders = contenders_for(ours, peer, tools, payload, session.user, variant, minimal)
+            contenders = contenders_for(ours, peer, tools, payload, session.user, variant, minimal, version=version)
             record_runs, before, after = measure(name, contenders, runs, warmup, session.run, meta["retries"])
         if len(contenders) > len(set(order)):
             order = [c.name for c in round_order(contenders, 0)]
@@ -755,7 +768,8 @@ def main(argv):
         results["sizes"].append(dict(entry, images=images, runs=record_runs))
         meta["load"].append([name, before, after])
         if kind == "suite" and cold_runs:
-            cold = contenders_for(ours, peer, tools, payload, "-", variant, minimal, floors=("noop", "startup"))
+            cold = contenders_for(ours, peer, tools, payload, "-", variant, minimal, floors=("noop", "startup"),
+                                  version=version)
             log("[%s] cold start, a fresh prefix per run" % name)
             cold_results, _, _ = measure(name + ", cold", cold, cold_runs, 1, lambda c: run_once(c, wine_dir),
                                          meta["retries"])

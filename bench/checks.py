@@ -44,11 +44,11 @@ class Layout:
                                           "Start Menu", "Programs", "Lumiran.lnk")
 
 
-def expected_registration(install_dir_win):
+def expected_registration(install_dir_win, version):
     """The nine values, as (type, data) with the types of user.reg."""
     return {
         "DisplayName": ("sz", "Lumiran"),
-        "DisplayVersion": ("sz", "2.1.0"),
+        "DisplayVersion": ("sz", version),
         "Publisher": ("sz", "Lumiran"),
         "InstallLocation": ("sz", install_dir_win),
         "DisplayIcon": ("sz", install_dir_win + "\\Lumiran.exe,0"),
@@ -158,8 +158,8 @@ def payload_problems(layout, payload):
     return []
 
 
-def install_problems(prefix, payload, uninstaller_source=None, reg_text=None):
-    """Everything a finished silent install got wrong, as readable lines.
+def install_problems(prefix, payload, version, uninstaller_source=None, reg_text=None):
+    """Everything a finished silent install of version got wrong, as readable lines.
 
     uninstaller_source: the file the uninstaller must equal (an installer that
     copies itself), or None when any executable will do (one that writes a
@@ -188,7 +188,7 @@ def install_problems(prefix, payload, uninstaller_source=None, reg_text=None):
         with open(os.path.join(prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
             reg = f.read()
     values = read_key(reg, UNINSTALL_KEY) or {}
-    expected = expected_registration(layout.install_dir_win)
+    expected = expected_registration(layout.install_dir_win, version)
     for name, want in expected.items():
         got = values.get(name)
         if got != want:

@@ -120,7 +120,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     }
     wchar_t text[MAX_PATH * 3];
     set_string(L"DisplayName", L"Lumiran");
-    set_string(L"DisplayVersion", L"2.1.0");
+    set_string(L"DisplayVersion", L"" LUMIRAN_VERSION_TEXT);  /* the setup image's, from bench.py */
     set_string(L"Publisher", L"Lumiran");
     set_string(L"InstallLocation", dir);
     swprintf(text, MAX_PATH * 3, L"%ls,0", exe);

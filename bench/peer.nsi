@@ -1,7 +1,7 @@
 ; The peer installer of the benchmark: does what Lumiran Setup does in a
 ; silent install, the NSIS way, per user and without elevation.
 ;
-;   makensis -DPAYLOAD=suite.exe -DOUTFILE=peer.exe -DICON=lumiran.ico peer.nsi
+;   makensis -DPAYLOAD=suite.exe -DVERSION=2.1.0 -DOUTFILE=peer.exe -DICON=lumiran.ico peer.nsi
 ;
 ; Same payload to the same place, an uninstaller beside it, both shortcuts,
 ; the Run value removed, the nine registration values, then the suite is
@@ -15,14 +15,16 @@ RequestExecutionLevel user
 !ifndef PAYLOAD
   !error "pass the suite executable: -DPAYLOAD=FILE"
 !endif
+!ifndef VERSION
+  !error "pass the version of the setup image it stands beside: -DVERSION=X.Y.Z"
+!endif
 !ifndef OUTFILE
-  !define OUTFILE "Lumiran-Peer-2.1.0-x64.exe"
+  !define OUTFILE "Lumiran-Peer-${VERSION}-x64.exe"
 !endif
 
 !include LogicLib.nsh
 
 !define PRODUCT "Lumiran"
-!define VERSION "2.1.0"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiran"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WINDOW_CLASS "LumiranRenderWindow"
@@ -40,12 +42,12 @@ ShowUninstDetails nevershow
 AutoCloseWindow true
 
 !pragma warning disable 9100 ; our version block has no LegalCopyright either
-VIProductVersion "2.1.0.0"
+VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "CompanyName" "Lumiran"
-VIAddVersionKey /LANG=1033 "FileDescription" "Lumiran v2.1.0 Setup Installer"
-VIAddVersionKey /LANG=1033 "FileVersion" "2.1.0.0"
+VIAddVersionKey /LANG=1033 "FileDescription" "Lumiran v${VERSION} Setup Installer"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "Lumiran"
-VIAddVersionKey /LANG=1033 "ProductVersion" "2.1.0.0"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}.0"
 
 Page instfiles
 UninstPage instfiles

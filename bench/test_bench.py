@@ -70,6 +70,8 @@ class BuildSettings(unittest.TestCase):
             with open(os.path.join(tree, "CMakeCache.txt"), "w") as f:
                 f.write("//comment\nCMAKE_BUILD_TYPE:STRING=Release\nCMAKE_EXE_LINKER_FLAGS:STRING=-Wl,--a=b\n"
                         "CMAKE_EXE_LINKER_FLAGS_RELEASE:STRING=\n")
+            with open(os.path.join(tree, "version.txt"), "w") as f:
+                f.write("10.20.300\n")
             self.assertEqual(bench.cache_value(tree, "CMAKE_BUILD_TYPE"), "Release")
             self.assertEqual(bench.cache_value(tree, "CMAKE_EXE_LINKER_FLAGS"), "-Wl,--a=b")
             self.assertEqual(bench.cache_value(tree, "CMAKE_EXE_LINKER_FLAGS_RELEASE"), "")
@@ -80,7 +82,7 @@ class BuildSettings(unittest.TestCase):
             with open(os.path.join(link, "link.txt"), "w") as f:
                 f.write("/usr/bin/cmake -E rm -f objects.a\n"
                         "/usr/bin/g++ -O3 -DNDEBUG -static -s -Wl,--gc-sections -Wl,--whole-archive objects.a "
-                        "-Wl,--no-whole-archive -o Lumiran-Setup-2.1.0-x64.exe -Wl,--out-implib,x.a\n")
+                        "-Wl,--no-whole-archive -o Lumiran-Setup-10.20.300-x64.exe -Wl,--out-implib,x.a\n")
             self.assertEqual(bench.link_flags(tree), "-O3 -DNDEBUG -static -s -Wl,--gc-sections")
 
 

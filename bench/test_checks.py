@@ -9,6 +9,7 @@ import unittest
 import checks
 
 INSTALL_DIR = r"C:\users\u1\AppData\Local\Programs\Lumiran"
+VERSION = "10.20.300"
 
 USER_REG = r'''WINE REGISTRY Version 2
 ;; All keys relative to REGISTRY\\User\\S-1-5-21-0-0-0-1000
@@ -20,7 +21,7 @@ USER_REG = r'''WINE REGISTRY Version 2
 #time=1dd87ae1e2cf78a
 "DisplayIcon"="C:\\users\\u1\\AppData\\Local\\Programs\\Lumiran\\Lumiran.exe,0"
 "DisplayName"="Lumiran"
-"DisplayVersion"="2.1.0"
+"DisplayVersion"="10.20.300"
 "EstimatedSize"=dword:00000400
 "InstallLocation"="C:\\users\\u1\\AppData\\Local\\Programs\\Lumiran"
 "NoModify"=dword:00000001
@@ -36,7 +37,7 @@ USER_REG = r'''WINE REGISTRY Version 2
 class RegistryFile(unittest.TestCase):
     def test_reads_the_nine_values_as_the_installers_write_them(self):
         values = checks.read_key(USER_REG, checks.UNINSTALL_KEY)
-        self.assertEqual(values, checks.expected_registration(INSTALL_DIR))
+        self.assertEqual(values, checks.expected_registration(INSTALL_DIR, VERSION))
 
     def test_key_paths_match_without_case_and_stop_at_the_next_key(self):
         values = checks.read_key(USER_REG, checks.UNINSTALL_KEY.upper())
@@ -102,7 +103,7 @@ class InstallState(unittest.TestCase):
 
     def problems(self, uninstaller_source="installer"):
         source = self.installer if uninstaller_source == "installer" else uninstaller_source
-        return checks.install_problems(self.prefix, self.payload, source)
+        return checks.install_problems(self.prefix, self.payload, VERSION, source)
 
     def test_a_complete_install_has_no_problem(self):
         self.assertEqual(self.problems(), [])
@@ -134,9 +135,9 @@ class InstallState(unittest.TestCase):
 
     def test_a_registry_dump_from_a_running_session_replaces_user_reg(self):
         self._reg('"NoRepair"=dword:00000001\n', "")
-        self.assertEqual(checks.install_problems(self.prefix, self.payload, self.installer, USER_REG), [])
+        self.assertEqual(checks.install_problems(self.prefix, self.payload, VERSION, self.installer, USER_REG), [])
         dump = checks.plant_run_value(USER_REG)
-        self.assertEqual(checks.install_problems(self.prefix, self.payload, self.installer, dump),
+        self.assertEqual(checks.install_problems(self.prefix, self.payload, VERSION, self.installer, dump),
                          ["the Run value Lumiran is still there"])
 
     def test_a_separate_uninstaller_need_only_be_an_executable(self):

@@ -57,6 +57,14 @@ set(LUMIRAN_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/wine-run;${LUMIRAN_WINE_DIR})
 include(tests/wine/tests.cmake)
 
+# A second image, of another version, built as a release of that version
+# would be: image.version_other reads its version block, e2e.reinstall
+# upgrades to it. Longer than 2.1.0, so that a size kept from that shows.
+set(LUMIRAN_OTHER_VERSION 10.20.300)
+lumiran_add_core(lumiran_core_other ${LUMIRAN_OTHER_VERSION})
+lumiran_add_setup_image(lumiran_setup_other ${LUMIRAN_OTHER_VERSION} lumiran_core_other
+                        ${CMAKE_BINARY_DIR}/other-version)
+
 # The image read by independent tools, and the end-to-end scenarios.
 include(tests/image/tests.cmake)
 include(tests/e2e/tests.cmake)

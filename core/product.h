@@ -4,10 +4,17 @@
 
 #include <cstdint>
 
+// The version, such as "2.1.0", is the build's (LUMIRAN_VERSION): a plain
+// literal that the compiler joins to the texts below, so each of them is one
+// fixed string with the version written into it.
+#ifndef LUMIRAN_VERSION_TEXT
+#error "LUMIRAN_VERSION_TEXT is given by the build (CMakeLists.txt)"
+#endif
+
 namespace lumiran {
 
 inline constexpr const wchar_t* kProductName = L"Lumiran";
-inline constexpr const wchar_t* kProductVersion = L"2.1.0";
+inline constexpr const wchar_t* kProductVersion = L"" LUMIRAN_VERSION_TEXT;
 inline constexpr const wchar_t* kMainWindowClass = L"LumiranRenderWindow";
 inline constexpr const wchar_t* kUninstallKeyPath =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumiran";
@@ -34,8 +41,8 @@ inline constexpr const wchar_t* kShortcutDescription = L"Lumiran - 轻盈高效�
 
 // Welcome dialog texts. The blurb ends with the install-folder label; the
 // folder itself is appended at run time.
-inline constexpr const wchar_t* kWelcomeTitle = L"安装 Lumiran v2.1.0";
-inline constexpr const wchar_t* kWelcomeInstruction = L"欢迎安装 Lumiran v2.1.0";
+inline constexpr const wchar_t* kWelcomeTitle = L"安装 Lumiran v" LUMIRAN_VERSION_TEXT;
+inline constexpr const wchar_t* kWelcomeInstruction = L"欢迎安装 Lumiran v" LUMIRAN_VERSION_TEXT;
 inline constexpr const wchar_t* kWelcomeBlurb =
     L"Lumiran 是为 Windows 打造的桌面外壳套件，以更流畅的任务栏、开始菜单与窗口管理替代原生外壳："
     L"\n• 任务栏与开始菜单：分组固定、实时缩略图预览、全局应用快速搜索、自定义布局与主题配色。"
@@ -61,7 +68,7 @@ inline constexpr const wchar_t* kNoLocalAppDataText =
     L"无法确定当前用户的 LocalAppData 文件夹，Lumiran 未安装。";
 inline constexpr const wchar_t* kInstalledCaption = L"安装完成";
 inline constexpr const wchar_t* kInstalledText =
-    L"Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。";
+    L"Lumiran v" LUMIRAN_VERSION_TEXT L" 已成功安装！可从桌面或开始菜单启动。";
 inline constexpr const wchar_t* kUninstallCaption = L"卸载 Lumiran";
 inline constexpr const wchar_t* kUninstallConfirmText =
     L"确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）";

@@ -11,22 +11,7 @@ else()
 endif()
 
 set(LUMIRAN_RESOURCES_DIR ${CMAKE_SOURCE_DIR}/resources)
-set(LUMIRAN_SETUP_RC ${CMAKE_BINARY_DIR}/setup.rc)
 file(READ ${CMAKE_SOURCE_DIR}/resources/setup.rc.in LUMIRAN_RC_TEMPLATE)
-string(CONFIGURE "${LUMIRAN_RC_TEMPLATE}" LUMIRAN_RC_TEXT @ONLY)
-file(GENERATE OUTPUT ${LUMIRAN_SETUP_RC} CONTENT "${LUMIRAN_RC_TEXT}")
-# windres reads the icon, the manifest and the payload itself; the build
-# knows of them only through these dependencies.
-set_source_files_properties(${LUMIRAN_SETUP_RC} PROPERTIES
-  GENERATED TRUE
-  OBJECT_DEPENDS "${LUMIRAN_RESOURCES_DIR}/lumiran.ico;${LUMIRAN_RESOURCES_DIR}/setup.manifest;${LUMIRAN_PAYLOAD}")
-
-add_executable(lumiran_setup WIN32 app/main.cpp ${LUMIRAN_SETUP_RC})
-set_target_properties(lumiran_setup PROPERTIES OUTPUT_NAME Lumiran-Setup-2.1.0-x64
-                                               RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-target_link_libraries(lumiran_setup PRIVATE lumiran_core lumiran_platform)
-lumiran_link_delay_imports(lumiran_setup)
-target_link_options(lumiran_setup PRIVATE ${LUMIRAN_UNICODE_ENTRY} ${LUMIRAN_SHIPPED_LINK_OPTIONS})
 
 if(LUMIRAN_SUITE_EXE)
   # Checked again on every build, so that a payload that went missing since
@@ -34,7 +19,37 @@ if(LUMIRAN_SUITE_EXE)
   add_custom_target(lumiran_payload_check
     COMMAND ${CMAKE_COMMAND} -DLUMIRAN_PAYLOAD=${LUMIRAN_PAYLOAD} -P ${LUMIRAN_RESOURCES_DIR}/check_payload.cmake
     VERBATIM)
-  add_dependencies(lumiran_setup lumiran_payload_check)
-else()
-  add_dependencies(lumiran_setup lumiran_suite)
 endif()
+
+# The setup image of one version, DIR/Lumiran-Setup-VERSION-x64.exe, from
+# CORE (lumiran_add_core of that version) and a resource script made for it,
+# DIR/setup.rc, whose version block names that version and that file.
+# DIR/version.txt names the version for the scripts that run the image (the
+# demo, the benchmark, the tests).
+function(lumiran_add_setup_image target version core dir)
+  file(CONFIGURE OUTPUT ${dir}/version.txt CONTENT "${version}\n")
+  set(LUMIRAN_IMAGE_VERSION ${version})
+  lumiran_split_version("${version}" LUMIRAN_IMAGE_VERSION)
+  set(LUMIRAN_IMAGE_NAME Lumiran-Setup-${version}-x64)
+  string(CONFIGURE "${LUMIRAN_RC_TEMPLATE}" rc_text @ONLY)
+  file(GENERATE OUTPUT ${dir}/setup.rc CONTENT "${rc_text}")
+  # windres reads the icon, the manifest and the payload itself; the build
+  # knows of them only through these dependencies.
+  set_source_files_properties(${dir}/setup.rc PROPERTIES
+    GENERATED TRUE
+    OBJECT_DEPENDS "${LUMIRAN_RESOURCES_DIR}/lumiran.ico;${LUMIRAN_RESOURCES_DIR}/setup.manifest;${LUMIRAN_PAYLOAD}")
+
+  add_executable(${target} WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${dir}/setup.rc)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${LUMIRAN_IMAGE_NAME} RUNTIME_OUTPUT_DIRECTORY ${dir})
+  target_link_libraries(${target} PRIVATE ${core} lumiran_platform)
+  lumiran_link_delay_imports(${target})
+  target_link_options(${target} PRIVATE ${LUMIRAN_UNICODE_ENTRY} ${LUMIRAN_SHIPPED_LINK_OPTIONS})
+  if(LUMIRAN_SUITE_EXE)
+    add_dependencies(${target} lumiran_payload_check)
+  else()
+    add_dependencies(${target} lumiran_suite)
+  endif()
+endfunction()
+
+set(LUMIRAN_SETUP_RC ${CMAKE_BINARY_DIR}/setup.rc)
+lumiran_add_setup_image(lumiran_setup ${LUMIRAN_BUILD_VERSION} lumiran_core ${CMAKE_BINARY_DIR})

@@ -17,7 +17,8 @@ export LC_ALL=C.UTF-8
 
 build=$(cd "${1:?usage: tools/demo.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-setup_exe=$build/Lumiran-Setup-2.1.0-x64.exe
+version=$(cat "$build/version.txt" 2>/dev/null) || version=unknown
+setup_exe=$build/Lumiran-Setup-$version-x64.exe
 driver_exe=$build/e2e/e2e-driver.exe
 shots=${LUMIRAN_DEMO_SHOTS:-$build/screenshots}
 for file in "$setup_exe" "$driver_exe"; do
@@ -25,6 +26,7 @@ for file in "$setup_exe" "$driver_exe"; do
 done
 
 export WINEDEBUG=-all
+export E2E_WELCOME_TITLE="安装 Lumiran v$version"  # how the driver knows the welcome dialog
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 WINE=${WINE:-/usr/lib/wine/wine64}
 
@@ -114,7 +116,7 @@ mkdir -p "$shots"
 heading "Install: the welcome dialog"
 drv run "$setup_exe" >"$WINEPREFIX/install.txt" &
 setup=$!
-screenshot '安装 Lumiran v2.1.0' "$shots/welcome-dialog.png"
+screenshot "$E2E_WELCOME_TITLE" "$shots/welcome-dialog.png"
 
 heading "A second installer, started while the first one's dialog is open"
 drv run "$setup_exe" >"$WINEPREFIX/second.txt" &

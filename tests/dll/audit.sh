@@ -33,7 +33,8 @@ fresh_prefix "$wine_dir"
 
 folder=$WINEPREFIX/drive_c/Downloads
 mkdir -p "$folder"
-cp "$image" "$folder/Lumiran-Setup-2.1.0-x64.exe" || exit 1
+image_name=$(basename "$image")
+cp "$image" "$folder/$image_name" || exit 1
 
 # The prefix's own services start outside the trace, so that it holds the
 # installer and what it starts (the suite) only.
@@ -42,7 +43,7 @@ cp "$image" "$folder/Lumiran-Setup-2.1.0-x64.exe" || exit 1
 trace=$WINEPREFIX/strace.log
 rc_file=$WINEPREFIX/rc
 (cd "$folder" && strace -f -qq -e trace=file -o "$trace" \
-    sh -c '"$1" "C:\\Downloads\\Lumiran-Setup-2.1.0-x64.exe" /S; echo $? >"$2"' sh "$WINE" "$rc_file") &
+    sh -c '"$1" "C:\\Downloads\\$3" /S; echo $? >"$2"' sh "$WINE" "$rc_file" "$image_name") &
 tracer=$!
 for _ in $(seq 600); do
     [ -s "$rc_file" ] && break

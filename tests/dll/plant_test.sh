@@ -27,10 +27,11 @@ fresh_prefix "$wine_dir"
 
 folder=$WINEPREFIX/drive_c/Downloads
 mkdir -p "$folder"
-cp "$image" "$folder/Lumiran-Setup-2.1.0-x64.exe" || exit 1
+image_name=$(basename "$image")
+cp "$image" "$folder/$image_name" || exit 1
 for name in "${names[@]}"; do cp "$planted" "$folder/$name" || exit 1; done
 
-(cd "$folder" && "$WINE" 'C:\Downloads\Lumiran-Setup-2.1.0-x64.exe' /S)
+(cd "$folder" && "$WINE" "C:\\Downloads\\$image_name" /S)
 rc=$?
 user=$(prefix_user)
 installed=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Lumiran/Lumiran.exe

@@ -34,8 +34,10 @@
 //                                     SYNCHRONIZE, as an elevated run's does to
 //                                     a normal one
 //
-// KEY is HKCU\... or HKLM\...; every wait gives up after 20 s. Exit code 0 on
-// success, 1 when a check fails or a wait times out, 2 on a usage error.
+// The welcome dialog is the dialog titled as E2E_WELCOME_TITLE says, which
+// names the version of the image under test. KEY is HKCU\... or HKLM\...;
+// every wait gives up after 20 s. Exit code 0 on success, 1 when a check fails
+// or a wait times out, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -55,7 +57,6 @@ constexpr DWORD kWaitMs = 20000;
 constexpr DWORD kPollMs = 10;
 constexpr DWORD kSettleMs = 200;
 constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr wchar_t kWelcomeTitle[] = L"安装 Lumiran v2.1.0";
 constexpr int kMessageTextId = 0xFFFF;
 
 class Handle {
@@ -278,9 +279,15 @@ bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) != 0;
 }
 
+HWND WaitForWelcomeDialog() {
+    wchar_t title[256] = {};
+    if (::GetEnvironmentVariableW(L"E2E_WELCOME_TITLE", title, 256) == 0) return nullptr;
+    return WaitForWindow(kDialogClass, title);
+}
+
 int DialogClick(bool verify, int button) {
-    const HWND dialog = WaitForWindow(kDialogClass, kWelcomeTitle);
-    if (dialog == nullptr) return Fail(L"no welcome dialog");
+    const HWND dialog = WaitForWelcomeDialog();
+    if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
     if (verify && !Send(dialog, TDM_CLICK_VERIFICATION, TRUE, FALSE)) return Fail(L"check box not ticked");
     if (!Send(dialog, TDM_CLICK_BUTTON, static_cast<WPARAM>(button), 0)) return Fail(L"button not pressed");
     return 0;
@@ -545,8 +552,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"dialog-texts") {
-        const HWND dialog = WaitForWindow(kDialogClass, kWelcomeTitle);
-        if (dialog == nullptr) return Fail(L"no welcome dialog");
+        const HWND dialog = WaitForWelcomeDialog();
+        if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
         for (const Control& control : Controls(dialog)) {
             if (!control.text.empty()) Print(control.className + L" " + OneLine(control.text));
         }
@@ -559,8 +566,8 @@ int wmain(int argc, wchar_t** argv) {
         return DialogClick(verify, static_cast<int>(std::wcstol(button.c_str(), nullptr, 10)));
     }
     if (command == L"dialog-close") {
-        const HWND dialog = WaitForWindow(kDialogClass, kWelcomeTitle);
-        if (dialog == nullptr) return Fail(L"no welcome dialog");
+        const HWND dialog = WaitForWelcomeDialog();
+        if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
         ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     }

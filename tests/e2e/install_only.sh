@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh" "$1"
 run_setup "$E2E_TMP/run.txt" &
 setup=$!
 expect "welcome dialog: texts" "$(drv dialog-texts)" "$(cat <<EOF
-Static 欢迎安装 Lumiran v2.1.0
+Static $(welcome_instruction "$VERSION")
 Static Lumiran 是为 Windows 打造的桌面外壳套件，以更流畅的任务栏、开始菜单与窗口管理替代原生外壳：\n• 任务栏与开始菜单：分组固定、实时缩略图预览、全局应用快速搜索、自定义布局与主题配色。\n• 窗口管理：吸附分屏、多虚拟桌面、窗口置顶与透明度调节，快捷键一键整理所有窗口。\n• 效率工具：剪贴板历史、快速启动器、系统托盘与通知中心整合，并可通过插件扩展更多功能。\n\n安装目录：$WIN_INSTALL_DIR
 Button 立即安装并启动 Lumiran\n安装到当前用户目录，创建桌面与开始菜单快捷方式
 Button 仅安装（不立即启动）\n完成文件部署和快捷方式创建后关闭向导

@@ -32,7 +32,7 @@ done
 expect "registration: the nine values and nothing else" "$(drv reg-dump "$UNINSTALL_KEY")" "$(cat <<EOF
 DisplayIcon=REG_SZ $(( (${#WIN_EXE} + 3) * 2 )) $WIN_EXE,0
 DisplayName=REG_SZ 16 Lumiran
-DisplayVersion=REG_SZ 12 2.1.0
+DisplayVersion=REG_SZ $(( (${#VERSION} + 1) * 2 )) $VERSION
 EstimatedSize=REG_DWORD 4 1024
 InstallLocation=REG_SZ $(( (${#WIN_INSTALL_DIR} + 1) * 2 )) $WIN_INSTALL_DIR
 NoModify=REG_DWORD 4 1

@@ -8,7 +8,9 @@ export LC_ALL=C.UTF-8
 
 E2E_BUILD=$(cd "${1:?usage: scenario.sh BUILD_DIR}" && pwd)
 E2E_SOURCE=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-SETUP_EXE=$E2E_BUILD/Lumiran-Setup-2.1.0-x64.exe
+# The version the build gave the image, and the image, named after it.
+VERSION=$(cat "$E2E_BUILD/version.txt")
+SETUP_EXE=$E2E_BUILD/Lumiran-Setup-$VERSION-x64.exe
 SUITE_EXE=$E2E_BUILD/suite/Lumiran.exe
 DRIVER_EXE=$E2E_BUILD/e2e/e2e-driver.exe
 WINE=${WINE:-/usr/lib/wine/wine64}
@@ -114,12 +116,16 @@ UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiran'
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 SUITE_CLASS=LumiranRenderWindow
 
-# Texts the setup program shows.
-WELCOME_TITLE='安装 Lumiran v2.1.0'
+# Texts the setup program shows; those that name the version, for a version.
+welcome_title() { echo "安装 Lumiran v$1"; }
+welcome_instruction() { echo "欢迎安装 Lumiran v$1"; }
+installed_text() { echo "Lumiran v$1 已成功安装！可从桌面或开始菜单启动。"; }
+WELCOME_TITLE=$(welcome_title "$VERSION")
+export E2E_WELCOME_TITLE=$WELCOME_TITLE  # how the driver knows the dialog
 INSTALL_FAILED_CAPTION='Lumiran 安装失败'
 INSTALL_FAILED_TEXT='无法写入 Lumiran.exe，请先关闭正在运行的 Lumiran 后重试。'
 INSTALLED_CAPTION='安装完成'
-INSTALLED_TEXT='Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。'
+INSTALLED_TEXT=$(installed_text "$VERSION")
 UNINSTALL_CAPTION='卸载 Lumiran'
 UNINSTALL_CONFIRM_TEXT='确定要卸载 Lumiran 吗？（将自动恢复 Windows 原生任务栏）'
 UNINSTALLED_TEXT='Lumiran 已安全卸载完成。'

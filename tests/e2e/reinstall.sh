@@ -5,7 +5,8 @@
 # value stays, and the autostart value follows the new choice. That install
 # runs from a read-only file, and finds the uninstaller marked as downloaded:
 # its copy must come out neither read-only nor marked. The installed copy,
-# started without "/uninstall", installs as well.
+# started without "/uninstall", installs as well. Then the image of another
+# version upgrades it, and this one goes back over that.
 source "$(dirname "$0")/lib.sh" "$1"
 
 run_setup "$E2E_TMP/first.txt" &
@@ -26,10 +27,11 @@ printf '[ZoneTransfer]\r\nZoneId=3\r\n' >"$INSTALL_DIR/Lumiran-Uninstall.exe:Zon
 # Wine's CopyFileW, like Windows', carries the read-only attribute over.
 mkdir -p "$E2E_TMP/disc"
 cp "$SETUP_EXE" "$E2E_TMP/disc/"
-cp "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier" "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
-chmod a-w "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe"
+disc_exe=$E2E_TMP/disc/$(basename "$SETUP_EXE")
+cp "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier" "$disc_exe:Zone.Identifier"
+chmod a-w "$disc_exe"
 
-drv run "$WIN_TMP\\disc\\Lumiran-Setup-2.1.0-x64.exe" >"$E2E_TMP/second.txt" &
+drv run "$(win_path "$disc_exe")" >"$E2E_TMP/second.txt" &
 setup=$!
 check "second install: autostart left unticked" drv dialog-click 1002
 drv msgbox "$INSTALLED_CAPTION" ok >/dev/null
@@ -40,9 +42,9 @@ check "Lumiran.exe replaced, at the payload's length" cmp -s "$INSTALL_DIR/Lumir
 check "Lumiran-Uninstall.exe replaced" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
 check_not "its Mark of the Web is gone" test -e "$INSTALL_DIR/Lumiran-Uninstall.exe:Zone.Identifier"
 expect "copied from a read-only installer, it is writable" "$(stat -c %A "$INSTALL_DIR/Lumiran-Uninstall.exe" | cut -c3)" w
-check "the installer keeps its own mark" test -e "$E2E_TMP/disc/Lumiran-Setup-2.1.0-x64.exe:Zone.Identifier"
+check "the installer keeps its own mark" test -e "$disc_exe:Zone.Identifier"
 check "Desktop shortcut written again" test -f "$DESKTOP_LINK"
-expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ 12 2.1.0"
+expect "DisplayVersion restored" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ $(( (${#VERSION} + 1) * 2 )) $VERSION"
 expect "EstimatedSize restored" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "REG_DWORD 4 1024"
 expect "foreign value kept" "$(reg_value "$UNINSTALL_KEY" Comments)" "REG_SZ 44 added by someone else"
 expect "nine values and the foreign one" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 10
@@ -56,5 +58,25 @@ expect "install from the installed copy: exit code" "$(exit_code_of "$E2E_TMP/fr
 check "install from the installed copy: Lumiran.exe written" cmp -s "$INSTALL_DIR/Lumiran.exe" "$SUITE_EXE"
 check "install from the installed copy: the copy itself intact" \
     cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$SETUP_EXE"
+
+# The upgrade to another version, with the suite that install started running.
+other=$(cat "$E2E_BUILD/other-version/version.txt")
+other_exe=$E2E_BUILD/other-version/Lumiran-Setup-$other-x64.exe
+check "the suite runs before the upgrade" drv wait-window "$SUITE_CLASS"
+drv run "$other_exe" >"$E2E_TMP/upgrade.txt" &
+setup=$!
+export E2E_WELCOME_TITLE=$(welcome_title "$other")
+expect "upgrade: main instruction" "$(drv dialog-texts | sed -n 1p)" "Static $(welcome_instruction "$other")"
+drv dialog-click 1002
+expect "upgrade: completion box" "$(drv msgbox "$INSTALLED_CAPTION" ok)" "$(installed_text "$other")"$'\n'"buttons: 1"
+join $setup
+expect "upgrade: its windows and exit code; the suite closed" "$(cat "$E2E_TMP/upgrade.txt"; suite_windows)" \
+    "window #32770 $E2E_WELCOME_TITLE"$'\n'"window #32770 $INSTALLED_CAPTION"$'\n'"exit 0"$'\n'0
+check "upgrade: the uninstaller is the new image" cmp -s "$INSTALL_DIR/Lumiran-Uninstall.exe" "$other_exe"
+expect "upgrade: DisplayVersion" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ $(( (${#other} + 1) * 2 )) $other"
+expect "upgrade: nine values and the foreign one" "$(drv reg-dump "$UNINSTALL_KEY" | wc -l)" 10
+# No version check: back over it the same way.
+run_setup "$E2E_TMP/back.txt" /S
+expect "back to $VERSION" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "REG_SZ $(( (${#VERSION} + 1) * 2 )) $VERSION"
 
 finish

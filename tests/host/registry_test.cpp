@@ -77,7 +77,7 @@ TEST_F(Registration, NamesTypesDataAndSizesInOrder) {
     ASSERT_EQ(values.size(), 9u);
     const std::vector<Value> expected = {
         {L"DisplayName", 1, Utf16z(u"Lumiran")},
-        {L"DisplayVersion", 1, Utf16z(u"2.1.0")},
+        {L"DisplayVersion", 1, Utf16z(u"" LUMIRAN_VERSION_TEXT)},
         {L"Publisher", 1, Utf16z(u"Lumiran")},
         {L"InstallLocation", 1, Utf16z(dir)},
         {L"DisplayIcon", 1, Utf16z(dir + u"\\Lumiran.exe,0")},

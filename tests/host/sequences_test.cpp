@@ -102,7 +102,7 @@ TEST_F(Sequences, InteractiveInstallAsksFirstAndFollowsTheChoice) {
     EXPECT_EQ(fake::Fake().dialog.content, std::wstring(kWelcomeBlurb) + installDir);
     EXPECT_EQ(fake::CallsOf("SetKeyValue").at(0).args[1], L"Lumiran");
     EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args,
-              (Args{L"Lumiran v2.1.0 已成功安装！可从桌面或开始菜单启动。", L"安装完成", L"64"}));
+              (Args{L"Lumiran v" LUMIRAN_VERSION_TEXT L" 已成功安装！可从桌面或开始菜单启动。", L"安装完成", L"64"}));
 }
 
 TEST_F(Sequences, FirstCommandLinkLaunchesAndShowsNoBox) {

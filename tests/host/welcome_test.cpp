@@ -53,9 +53,9 @@ TEST(WelcomeDialogConfig, EveryMember) {
     EXPECT_EQ(c.instance, Module());
     EXPECT_EQ(c.flags, 0x18u);
     EXPECT_EQ(c.commonButtons, 0x8u);
-    EXPECT_STREQ(c.windowTitle, L"安装 Lumiran v2.1.0");
+    EXPECT_STREQ(c.windowTitle, L"安装 Lumiran v" LUMIRAN_VERSION_TEXT);
     EXPECT_EQ(c.mainIconId, 101);
-    EXPECT_STREQ(c.mainInstruction, L"欢迎安装 Lumiran v2.1.0");
+    EXPECT_STREQ(c.mainInstruction, L"欢迎安装 Lumiran v" LUMIRAN_VERSION_TEXT);
     EXPECT_EQ(std::wstring(c.content), std::wstring(kWelcomeBlurb) + L"C:\\Users\\u1\\AppData\\Local\\Programs\\Lumiran");
     ASSERT_EQ(c.buttonCount, 2u);
     EXPECT_EQ(c.buttons[0].id, 1001);

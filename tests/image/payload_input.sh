@@ -10,7 +10,6 @@ src=$1
 suite=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-image=Lumiran-Setup-2.1.0-x64.exe
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -27,8 +26,9 @@ build() {  # TREE
 names_file() {  # LOG FIRST_LINE PATH
     grep -qF "$2" "$1" && grep -qxF "    $3" "$1"
 }
+image() { echo "$1/Lumiran-Setup-$(cat "$1/version.txt")-x64.exe"; }  # TREE
 embedded_is() {  # TREE FILE
-    wrestool -x --raw --type=10 --name=201 "$1/$image" >"$work/embedded" && cmp -s "$work/embedded" "$2"
+    wrestool -x --raw --type=10 --name=201 "$(image "$1")" >"$work/embedded" && cmp -s "$work/embedded" "$2"
 }
 mtime() { stat -c %y "$1"; }
 
@@ -65,11 +65,11 @@ fi
 if embedded_is "$tree" "$payload"; then ok "the custom payload is embedded"; else fail "IDR_PAYLOAD is not the custom file"; fi
 
 # Touching it rebuilds the image.
-before=$(mtime "$tree/$image")
+before=$(mtime "$(image "$tree")")
 sleep 1
 touch "$payload"
 build "$tree" || { cat "$tree.log"; fail "rebuild after touch failed"; }
-if [ "$(mtime "$tree/$image")" != "$before" ]; then ok "touching the payload relinks"; else fail "touching the payload left the image alone"; fi
+if [ "$(mtime "$(image "$tree")")" != "$before" ]; then ok "touching the payload relinks"; else fail "touching the payload left the image alone"; fi
 
 # Changing it rebuilds the image with the new bytes.
 sleep 1

@@ -24,7 +24,7 @@ build "$work/a"
 build "$work/a much longer/second tree"
 
 status=0
-for file in Lumiran-Setup-2.1.0-x64.exe suite/Lumiran.exe; do
+for file in "Lumiran-Setup-$(cat "$work/a/version.txt")-x64.exe" suite/Lumiran.exe; do
     if cmp "$work/a/$file" "$work/a much longer/second tree/$file"; then
         echo "ok: $file identical ($(stat -c %s "$work/a/$file") bytes)"
     else

@@ -11,7 +11,10 @@ add_test(NAME image.icon
           $<TARGET_FILE:lumiran_suite> ${CMAKE_SOURCE_DIR}/resources/lumiran.ico
           ${CMAKE_SOURCE_DIR}/resources/make_icon.py)
 add_test(NAME image.version
-  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py ${LUMIRAN_IMAGE})
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_BUILD_VERSION})
+add_test(NAME image.version_other
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/version_test.py $<TARGET_FILE:lumiran_setup_other>
+          ${LUMIRAN_OTHER_VERSION})
 add_test(NAME image.manifest
   COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/manifest_test.py ${LUMIRAN_IMAGE})
 add_test(NAME image.pe
@@ -19,8 +22,17 @@ add_test(NAME image.pe
           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
 add_test(NAME image.payload
   COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/payload_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_PAYLOAD})
-set_tests_properties(image.resources image.icon image.version image.manifest image.pe image.payload
-  PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+set_tests_properties(image.resources image.icon image.version image.version_other image.manifest image.pe
+  image.payload PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+
+# LUMIRAN_VERSION: values the check that the configuration makes refuses,
+# each with a message naming the variable, the value and the form.
+foreach(version 2.2 v2.2.0 2.2.0-beta 2.2.0.1 2.65536.0 02.1.0)
+  add_test(NAME image.version_refused.${version}
+           COMMAND ${CMAKE_COMMAND} -DLUMIRAN_VERSION=${version} -P ${CMAKE_SOURCE_DIR}/cmake/version.cmake)
+  set_tests_properties(image.version_refused.${version} PROPERTIES
+    PASS_REGULAR_EXPRESSION "LUMIRAN_VERSION: \"${version}\".*MAJOR.MINOR.PATCH")
+endforeach()
 
 # These two configure and build trees of their own under a temporary folder
 # (about a minute each on two cores).

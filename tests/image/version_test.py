@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """The version block of the setup image, as exiftool reports it and as its
-raw VS_VERSIONINFO structure holds it.
+raw VS_VERSIONINFO structure holds it, for the version it was built as.
 
-Usage: version_test.py IMAGE
+Usage: version_test.py IMAGE VERSION
 """
 import json
 import struct
@@ -11,16 +11,16 @@ import unittest
 
 import imagelib
 
-IMAGE = sys.argv[1] if __name__ == "__main__" else None
+IMAGE, VERSION = sys.argv[1:3] if __name__ == "__main__" else (None, "")
 
 STRINGS = [
     ("CompanyName", "Lumiran"),
-    ("FileDescription", "Lumiran v2.1.0 Setup Installer"),
-    ("FileVersion", "2.1.0.0"),
+    ("FileDescription", "Lumiran v%s Setup Installer" % VERSION),
+    ("FileVersion", VERSION + ".0"),
     ("InternalName", "Lumiran-Setup"),
-    ("OriginalFilename", "Lumiran-Setup-2.1.0-x64.exe"),
+    ("OriginalFilename", "Lumiran-Setup-%s-x64.exe" % VERSION),
     ("ProductName", "Lumiran"),
-    ("ProductVersion", "2.1.0.0"),
+    ("ProductVersion", VERSION + ".0"),
 ]
 
 
@@ -35,8 +35,8 @@ def text(node):
 class VersionByExiftool(unittest.TestCase):
     def test_fixed_fields(self):
         tags = exiftool(IMAGE)
-        self.assertEqual(tags["FileVersionNumber"], "2.1.0.0")
-        self.assertEqual(tags["ProductVersionNumber"], "2.1.0.0")
+        self.assertEqual(tags["FileVersionNumber"], VERSION + ".0")
+        self.assertEqual(tags["ProductVersionNumber"], VERSION + ".0")
         self.assertEqual(tags["FileFlagsMask"], 0x3F)
         self.assertEqual(tags["FileFlags"], 0)
         self.assertEqual(tags["FileOS"], 0x40004)      # VOS_NT_WINDOWS32

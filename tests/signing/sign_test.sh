@@ -3,11 +3,12 @@
 # with a throwaway self-signed certificate. The tree is configured through
 # the release preset (CMakePresets.json), as a publisher configures theirs.
 #
-#   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR SUITE_EXE
+#   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR VERSION SUITE_EXE
 #
 # STEP is one of
-#   configure-errors  a missing or unreadable certificate or password file
-#                     stops the configuration with a message naming it
+#   configure-errors  a missing or unreadable certificate or password file,
+#                     or a bad version, stops the configuration with a message
+#                     naming it
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off relinks, and both kinds of image are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
@@ -19,11 +20,12 @@
 #                     certificate table: same resources, same bytes
 #   install           the signed image installs silently under Wine and leaves
 #                     itself, signature and all, as Lumiran-Uninstall.exe
-# SUITE_EXE is the payload to embed, or empty for the stand-in suite.
+# VERSION is the version to build; SUITE_EXE the payload to embed, or empty
+# for the stand-in suite.
 set -uo pipefail
-step=$1 src=$2 work=$3 wine_dir=$4 generator=$5 suite=${6:-}
+step=$1 src=$2 work=$3 wine_dir=$4 generator=$5 version=$6 suite=${7:-}
 tree=$work/tree
-image_name=Lumiran-Setup-2.1.0-x64.exe
+image_name=Lumiran-Setup-$version-x64.exe
 image=$tree/$image_name
 unsigned=$work/unsigned.exe
 cert=$work/cert
@@ -63,7 +65,7 @@ configure() {  # configure LOG [-DVAR=VALUE...]
     shift
     # The preset names the toolchain and the build type; -B and -G win over it.
     cmake --preset release -S "$src" -B "$tree" -G "$generator" -DLUMIRAN_SUITE_EXE="$suite" \
-          -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
+          -DLUMIRAN_VERSION="$version" -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
 }
 signing_on() { configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/cert.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/password.txt"; }
 signing_on_without_password() {
@@ -116,6 +118,7 @@ step_configure_errors() {
             -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$work/locked.txt"
         rm -f "$work/locked.txt"
     fi
+    configure_fails "a version with two numbers" 'LUMIRAN_VERSION: "2.2" is not a version' "" -DLUMIRAN_VERSION=2.2
     finish
 }
 

@@ -4,7 +4,7 @@
 # only relink. sign.build leaves a signed image there for the checks after it.
 set(LUMIRAN_SIGN_TEST_WORK ${CMAKE_BINARY_DIR}/sign-test)
 set(LUMIRAN_SIGN_TEST_ARGS
-  ${CMAKE_SOURCE_DIR} ${LUMIRAN_SIGN_TEST_WORK} ${LUMIRAN_WINE_DIR} ${CMAKE_GENERATOR}
+  ${CMAKE_SOURCE_DIR} ${LUMIRAN_SIGN_TEST_WORK} ${LUMIRAN_WINE_DIR} ${CMAKE_GENERATOR} ${LUMIRAN_BUILD_VERSION}
   "${LUMIRAN_SUITE_EXE}")
 
 foreach(step configure-errors build verify resources install)

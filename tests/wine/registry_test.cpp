@@ -104,7 +104,7 @@ void ExpectDword(const wchar_t* name, DWORD number) {
 
 void ExpectEntryFor(const lumiran::InstallLayout& layout) {
     ExpectString(L"DisplayName", L"Lumiran");
-    ExpectString(L"DisplayVersion", L"2.1.0");
+    ExpectString(L"DisplayVersion", L"" LUMIRAN_VERSION_TEXT);
     ExpectString(L"Publisher", L"Lumiran");
     ExpectString(L"InstallLocation", layout.installDir);
     ExpectString(L"DisplayIcon", layout.exePath + L",0");

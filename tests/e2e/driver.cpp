@@ -287,7 +287,7 @@ HWND WaitForWelcomeDialog() {
 
 int DialogClick(bool verify, int button) {
     const HWND dialog = WaitForWelcomeDialog();
-    if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
+    if (dialog == nullptr) return Fail(L"no welcome dialog");
     if (verify && !Send(dialog, TDM_CLICK_VERIFICATION, TRUE, FALSE)) return Fail(L"check box not ticked");
     if (!Send(dialog, TDM_CLICK_BUTTON, static_cast<WPARAM>(button), 0)) return Fail(L"button not pressed");
     return 0;
@@ -553,7 +553,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"dialog-texts") {
         const HWND dialog = WaitForWelcomeDialog();
-        if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
+        if (dialog == nullptr) return Fail(L"no welcome dialog");
         for (const Control& control : Controls(dialog)) {
             if (!control.text.empty()) Print(control.className + L" " + OneLine(control.text));
         }
@@ -567,7 +567,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"dialog-close") {
         const HWND dialog = WaitForWelcomeDialog();
-        if (dialog == nullptr) return Fail(L"no welcome dialog titled as E2E_WELCOME_TITLE says");
+        if (dialog == nullptr) return Fail(L"no welcome dialog");
         ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     }

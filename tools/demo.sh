@@ -57,8 +57,8 @@ fresh_prefix "$build/wine"
 drv() { "$WINE" "$driver_exe" "$@" | tr -d '\r'; }
 # One desktop for the whole demo, as the tests keep it (the driver's "session").
 "$WINE" "$driver_exe" session >"$WINEPREFIX/session.txt" 2>&1 &
-for _ in $(seq 200); do grep -q held "$WINEPREFIX/session.txt" && break; sleep 0.1; done
-user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+wait_held "$WINEPREFIX/session.txt" || echo "demo: the desktop did not come up; carrying on" >&2
+user=$(prefix_user)
 profile=$WINEPREFIX/drive_c/users/$user
 install_dir=$profile/AppData/Local/Programs/Lumiran
 win_install_dir=$(echo "C:${install_dir#"$WINEPREFIX/drive_c"}" | tr / '\\')

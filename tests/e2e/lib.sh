@@ -191,8 +191,7 @@ hold() {
     shift
     "$WINE" "$DRIVER_EXE" "$@" >"$out" 2>>"$WINE_LOG" &
     HOLDER=$!
-    for _ in $(seq 200); do grep -q held "$out" 2>/dev/null && break; sleep 0.1; done
-    grep -q held "$out"
+    wait_held "$out"
 }
 # Ends the holder: a mutex it owned is abandoned, or gone with its last handle.
 let_go() {

@@ -7,6 +7,8 @@
 #                        prefix removed, unless LUMIRAN_KEEP_PREFIX=1 keeps it
 #                        for a look
 #   prefix_user          the name of the prefix's one user profile
+#   wait_held FILE       waits up to 20 s for a program in the background to
+#                        write "held" to FILE (the e2e driver's holders)
 #
 # WINEDEBUG and WINEDLLOVERRIDES stay with each script: they differ.
 
@@ -37,4 +39,9 @@ fresh_prefix() {
 
 prefix_user() {
     (cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
+}
+
+wait_held() {
+    for _ in $(seq 200); do grep -q held "$1" 2>/dev/null && return 0; sleep 0.1; done
+    return 1
 }

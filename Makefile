@@ -12,7 +12,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev \
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
     liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \
-    strace nsis osslsigncode openssl patch
+    strace nsis osslsigncode openssl patch softhsm2 opensc libengine-pkcs11-openssl
 
 .PHONY: FORCE deps build build-host build-win test test-host test-win demo screenshots bench icon clean
 

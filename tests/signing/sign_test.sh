@@ -1,35 +1,54 @@
 #!/usr/bin/env bash
 # Signed setup images, built in one tree of their own that every run reuses,
-# with a throwaway self-signed certificate. The tree is configured through
-# the release preset (CMakePresets.json), as a publisher configures theirs.
+# with throwaway self-signed certificates: one in PKCS#12 files, one whose key
+# SoftHSM generated on a token of its own under WORK_DIR. The tree is
+# configured through the release preset (CMakePresets.json), as a publisher
+# configures theirs, from a copy of the sources whose path holds a space, as
+# does the tree's.
 #
 #   sign_test.sh STEP SOURCE_DIR WORK_DIR WINE_DIR GENERATOR VERSION SUITE_EXE
 #
 # STEP is one of
 #   configure-errors  a missing or unreadable certificate or password file,
-#                     or a bad version, stops the configuration with a message
+#                     two ways of signing at once, a command without @FILE@ or
+#                     a bad version stops the configuration with a message
 #                     naming it
+#   failures          a wrong PIN (tried once), and a signing command that
+#                     fails, signs nothing, signs another file or alters the
+#                     image, each stop the build and leave no image; the command
+#                     that signs, at a path with spaces, makes one that
+#                     verifies; an unsigned payload is warned of, a signed one not
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off relinks, and both kinds of image are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
 #                     the second signing takes the key from a PKCS#12 file
-#                     without a password, with an empty password file
+#                     without a password, with an empty password file; last,
+#                     signed through the token and timestamped by the second
+#                     of two servers, the first one down, with the PIN nowhere
+#                     in the tree or the build's output
 #   verify            osslsigncode accepts the signature, chained to the
-#                     throwaway certificate
+#                     token's certificate, and its timestamp
 #   resources         signing changed nothing but the checksum and the
 #                     certificate table: same resources, same bytes
 #   install           the signed image installs silently under Wine and leaves
-#                     itself, signature and all, as Lumiran-Uninstall.exe
+#                     itself, signature and all, as Lumiran-Uninstall.exe,
+#                     which verifies too
 # VERSION is the version to build; SUITE_EXE the payload to embed, or empty
 # for the stand-in suite.
 set -uo pipefail
 step=$1 src=$2 work=$3 wine_dir=$4 generator=$5 version=$6 suite=${7:-}
-tree=$work/tree
+source="$work/source tree"
+tree="$work/build tree"
 image_name=Lumiran-Setup-$version-x64.exe
 image=$tree/$image_name
 unsigned=$work/unsigned.exe
 cert=$work/cert
+token=$work/token
+tsa=$work/tsa
 subject="Lumiran throwaway signing $$"
+module=/usr/lib/softhsm/libsofthsm2.so
+key_uri="pkcs11:token=LumiranTest;object=signing;type=private"
+export SOFTHSM2_CONF=$token/softhsm2.conf
 export SOURCE_DATE_EPOCH=1700000000
 failures=0
 
@@ -60,11 +79,36 @@ make_cert() {
     fi
 }
 
+copy_source() {
+    mkdir -p "$source" && tar -C "$src" --exclude=./build --exclude=./.git -cf - . | tar -C "$source" -xf - ||
+        { echo "FAIL: cannot copy the sources to $source"; exit 1; }
+}
+
+# A token with an RSA key generated on it, its PIN in pin.txt, and a
+# self-signed code-signing certificate for that key.
+make_token() {
+    rm -rf "$token" && mkdir -p "$token/objects" || exit 1
+    printf 'directories.tokendir = %s\nobjectstore.backend = file\n' "$token/objects" >"$SOFTHSM2_CONF"
+    printf 'pin-%s-%s\n' "$$" "$RANDOM" >"$token/pin.txt"
+    local pin
+    pin=$(<"$token/pin.txt")
+    if ! { softhsm2-util --init-token --free --label LumiranTest --pin "$pin" --so-pin "so-$pin" &&
+           pkcs11-tool --module "$module" --token-label LumiranTest --login --pin "$pin" \
+                       --keypairgen --key-type rsa:2048 --label signing --id 01 &&
+           PKCS11_MODULE_PATH=$module openssl req -new -x509 -engine pkcs11 -keyform engine \
+                       -key "$key_uri;pin-value=$pin" -subj "/CN=$subject, token" -days 30 \
+                       -addext "extendedKeyUsage=codeSigning" -out "$token/cert.pem"; } >"$work/token.log" 2>&1; then
+        cat "$work/token.log"
+        echo "FAIL: SoftHSM could not make the throwaway token"
+        exit 1
+    fi
+}
+
 configure() {  # configure LOG [-DVAR=VALUE...]
     local log=$1
     shift
     # The preset names the toolchain and the build type; -B and -G win over it.
-    cmake --preset release -S "$src" -B "$tree" -G "$generator" -DLUMIRAN_SUITE_EXE="$suite" \
+    cmake --preset release -S "$source" -B "$tree" -G "$generator" -DLUMIRAN_SUITE_EXE="$suite" \
           -DLUMIRAN_VERSION="$version" -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
 }
 signing_on() { configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/cert.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/password.txt"; }
@@ -73,6 +117,13 @@ signing_on_without_password() {
     configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/no-password.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/empty.txt"
 }
 signing_off() { configure "$1" -DLUMIRAN_SIGN_PKCS12= -DLUMIRAN_SIGN_PASSWORD_FILE=; }
+signing_token() {  # signing_token LOG [MODULE [PIN_FILE]] [-DVAR=VALUE...]
+    configure "$1" -DLUMIRAN_SIGN_PKCS11_MODULE="${2:-$module}" -DLUMIRAN_SIGN_PKCS11_KEY="$key_uri" \
+              -DLUMIRAN_SIGN_CERT="$token/cert.pem" -DLUMIRAN_SIGN_PASSWORD_FILE="${3:-$token/pin.txt}" "${@:4}"
+}
+signing_timestamped() {
+    signing_token "$1" "" "" -DLUMIRAN_SIGN_TIMESTAMP_URL="http://127.0.0.1:1/;http://127.0.0.1:$(<"$tsa/port")/"
+}
 build() {  # build LOG
     cmake --build "$tree" --target lumiran_setup -j"$(nproc)" >"$1" 2>&1
 }
@@ -81,6 +132,10 @@ security_directory() {
     x86_64-w64-mingw32-objdump -p "$1" | awk '$1 == "Entry" && $2 == "4" { print $3, $4 }'
 }
 is_signed() { [ "$(security_directory "$1")" != "0000000000000000 00000000" ]; }
+verify() {  # verify IMAGE LOG: against the token's certificate and the TSA's
+    osslsigncode verify -CAfile "$token/cert.pem" -TSA-CAfile "$tsa/tsa.pem" -in "$1" >"$2" 2>&1
+    grep -q "^Signature verification: ok" "$2"
+}
 
 # configure_fails DESCRIPTION MESSAGE PATH [-DVAR=VALUE...]: the configuration
 # stops, and its log holds the message and the path on a line of its own.
@@ -99,6 +154,7 @@ configure_fails() {
 }
 
 step_configure_errors() {
+    copy_source
     [ -f "$cert/cert.p12" ] || make_cert
     local p12=$cert/cert.p12 password=$cert/password.txt missing="$work/no such folder/cert.p12"
     configure_fails "a missing PKCS#12 file" \
@@ -118,6 +174,9 @@ step_configure_errors() {
             -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$work/locked.txt"
         rm -f "$work/locked.txt"
     fi
+    configure_fails "two ways of signing at once" "The image is signed in one way only" \
+        "LUMIRAN_SIGN_PKCS12, and LUMIRAN_SIGN_PKCS11_MODULE" -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PKCS11_MODULE="$p12"
+    configure_fails "a command without @FILE@" "LUMIRAN_SIGN_COMMAND has no @FILE@" "" -DLUMIRAN_SIGN_COMMAND="sh;-c;true"
     configure_fails "a version with two numbers" 'LUMIRAN_VERSION: "2.2" is not a version' "" -DLUMIRAN_VERSION=2.2
     finish
 }
@@ -132,7 +191,80 @@ build_image() {
     fi
 }
 
+# build_fails DESCRIPTION MESSAGE CONFIGURE [ARGS...]: configured by CONFIGURE
+# LOG ARGS..., the build stops with the message and leaves no image.
+build_fails() {
+    local what=$1 message=$2 configure=$3 log=$work/build-failure.log
+    shift 3
+    rm -f "$log.build"
+    if ! "$configure" "$log" "$@"; then fail "$what: the configuration failed"; sed 's/^/    /' "$log" | tail -n 15; return; fi
+    if build "$log.build"; then fail "$what: the build went through"
+    elif ! grep -qF "$message" "$log.build"; then fail "$what: no message '$message'"; sed 's/^/    /' "$log.build" | tail -n 25
+    elif [ -e "$image" ]; then fail "$what: an image is left at $image"
+    else ok "$what: the build stops, with no image left"; fi
+}
+
+# The signing command, at a path with spaces: MODE FILE signs FILE in place
+# with the throwaway PKCS#12 file, or fails in MODE's way.
+signing_command() {
+    configure "$1" -DLUMIRAN_SIGN_COMMAND="$work/sign tools/sign image.sh;$mode;@FILE@"
+}
+make_signing_command() {
+    mkdir -p "$work/sign tools" && cat >"$work/sign tools/sign image.sh" <<EOF || exit 1
+#!/bin/bash
+mode=\$1 file=\$2
+case \$mode in fails) exit 3 ;; signs-nothing) exit 0 ;; signs-another) file=\$file.copy; cp "\$2" "\$file" ;; esac
+osslsigncode sign -pkcs12 "$cert/cert.p12" -readpass "$cert/password.txt" -h sha256 -in "\$file" -out "\$file.new" &&
+    mv "\$file.new" "\$file" || exit 1
+[ "\$mode" != alters ] || printf X | dd of="\$file" bs=1 seek=4096 conv=notrunc 2>/dev/null
+EOF
+    chmod +x "$work/sign tools/sign image.sh"
+}
+
+step_failures() {
+    copy_source
+    make_cert
+    make_token
+    printf 'wrong-pin\n' >"$work/wrong-pin.txt"
+    # pkcs11-spy logs every call into the token: one login and no other.
+    local spy
+    spy=$(find /usr/lib -name pkcs11-spy.so -print -quit)
+    export PKCS11SPY=$module PKCS11SPY_OUTPUT=$work/spy.log
+    rm -f "$work/spy.log"
+    build_fails "a wrong PIN" "The token refused the PIN in $work/wrong-pin.txt" signing_token "$spy" "$work/wrong-pin.txt"
+    local logins
+    logins=$(grep -c 'C_Login' "$work/spy.log")
+    if [ "$logins" = 1 ]; then ok "the wrong PIN was tried once"; else fail "the wrong PIN was tried $logins times"; fi
+
+    make_signing_command
+    mode=fails build_fails "a command that exits 3" "The command exited with 3." signing_command
+    local unsigned_message="carries no Authenticode signature after signing"
+    mode=signs-nothing build_fails "a command that exits 0 without signing" "$unsigned_message" signing_command
+    mode=signs-another build_fails "a command that signs another file" "$unsigned_message" signing_command
+    mode=alters build_fails "a command that alters the image after signing" "does not match the image's bytes" signing_command
+    mode=signs build_image "the command at a path with spaces" command
+    if osslsigncode verify -CAfile "$cert/cert.pem" -in "$image" 2>&1 | grep -q "^Signature verification: ok"; then
+        ok "the command at a path with spaces signed the image at a path with spaces"
+    else fail "the command's image does not verify"; fi
+
+    # An unsigned payload is warned of by name, a signed one not.
+    local warning="carries no Authenticode signature" signed_suite=$work/signed-suite.exe
+    rm -f "$signed_suite" && osslsigncode sign -pkcs12 "$cert/cert.p12" -readpass "$cert/password.txt" \
+        -in "$tree/suite/Lumiran.exe" -out "$signed_suite" >/dev/null 2>&1 || fail "cannot sign the stand-in suite"
+    cp "$tree/suite/Lumiran.exe" "$work/unsigned-suite.exe"
+    mode=signs suite=$signed_suite signing_command "$work/signed-suite.log"
+    mode=signs suite=$work/unsigned-suite.exe signing_command "$work/unsigned-suite.log"
+    if grep -qF "$warning" "$work/signed-suite.log"; then fail "a signed payload is warned of"
+    elif ! grep -A2 "$warning" "$work/unsigned-suite.log" | grep -qF "$work/unsigned-suite.exe"; then
+        fail "an unsigned payload is not warned of by name"
+    elif [ -z "$suite" ] && ! grep -qF "The stand-in suite from suite/ is embedded" "$work/build-command.log"; then
+        fail "the stand-in suite is not warned of"
+    else ok "an unsigned payload is warned of by name, a signed one not"; fi
+    finish
+}
+
 step_build() {
+    copy_source
     make_cert
     build_image "unsigned image" off
     if is_signed "$image"; then fail "the unsigned build carries a certificate table"; fi
@@ -151,19 +283,29 @@ step_build() {
     build_image "signed again, without a password" on_without_password
     if cmp -s "$image" "$work/signed-first.exe"; then ok "signed twice with one SOURCE_DATE_EPOCH: byte-identical"
     else fail "two signed builds with one SOURCE_DATE_EPOCH differ"; fi
+
+    # Through the token, timestamped by the second server: the first is down.
+    make_token
+    rm -rf "$tsa" && mkdir -p "$tsa" && openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=$subject, TSA" \
+        -addext "extendedKeyUsage=critical,timeStamping" -keyout "$tsa/tsa.key" -out "$tsa/tsa.pem" 2>/dev/null || exit 1
+    /usr/bin/python3 "$src/tests/signing/tsa.py" "$tsa" >"$tsa/port" 2>"$tsa/log" &
+    trap 'kill $!' EXIT
+    for _ in $(seq 50); do [ -s "$tsa/port" ] && break; sleep 0.1; done
+    build_image "signed through the token" timestamped
+    if grep -rqF "$(<"$token/pin.txt")" "$tree" "$work"/build-*.log*; then fail "the PIN is in the tree or the build's output"
+    else ok "the PIN is nowhere in the tree or the build's output"; fi
     finish
 }
 
 step_verify() {
     local log=$work/verify.log
-    if osslsigncode verify -CAfile "$cert/cert.pem" -in "$image" >"$log" 2>&1 &&
-       grep -q "^Signature verification: ok" "$log"; then
-        ok "osslsigncode verifies the signature against the throwaway certificate"
+    if verify "$image" "$log" && grep -q "^Timestamp Server Signature verification: ok" "$log"; then
+        ok "osslsigncode verifies the signature against the token's certificate, and its timestamp"
     else
-        fail "osslsigncode does not verify the signature"; sed 's/^/    /' "$log" | tail -n 20
+        fail "osslsigncode does not verify the signature and its timestamp"; sed 's/^/    /' "$log" | tail -n 20
     fi
     local expected
-    expected=$(openssl x509 -in "$cert/cert.pem" -noout -subject -nameopt compat | sed 's/^subject=//')
+    expected=$(openssl x509 -in "$token/cert.pem" -noout -subject -nameopt compat | sed 's/^subject=//')
     if grep -qF "Subject: $expected" "$log"; then ok "the signer is $expected"
     else fail "the signer is not $expected"; grep 'Subject:' "$log" | sed 's/^/    /'; fi
     finish
@@ -240,13 +382,15 @@ step_install() {
     local payload=${suite:-$tree/suite/Lumiran.exe}
     if cmp -s "$dir/Lumiran.exe" "$payload"; then ok "Lumiran.exe is written, the payload byte for byte"
     else fail "Lumiran.exe is missing or not the payload"; fi
-    if cmp -s "$dir/Lumiran-Uninstall.exe" "$image"; then ok "Lumiran-Uninstall.exe is the signed image, byte for byte"
-    else fail "Lumiran-Uninstall.exe is missing or not the signed image"; fi
+    if cmp -s "$dir/Lumiran-Uninstall.exe" "$image" && verify "$dir/Lumiran-Uninstall.exe" "$work/verify-uninstaller.log"; then
+        ok "Lumiran-Uninstall.exe is the signed image, byte for byte, and verifies"
+    else fail "Lumiran-Uninstall.exe is missing, not the signed image or does not verify"; fi
     finish
 }
 
 case $step in
     configure-errors) step_configure_errors ;;
+    failures) step_failures ;;
     build) step_build ;;
     verify) step_verify ;;
     resources) step_resources ;;

@@ -15,7 +15,7 @@
 #   failures          a wrong PIN (tried once) and a command that fails, signs
 #                     nothing, signs another file or alters the image each stop
 #                     the build and leave no image; a command at a path with
-#                     spaces signs
+#                     spaces signs; an unsigned payload is warned of
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off relinks, and both kinds of image are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
@@ -243,6 +243,16 @@ step_failures() {
     if osslsigncode verify -CAfile "$cert/cert.pem" -in "$image" 2>&1 | grep -q "^Signature verification: ok"; then
         ok "the command at a path with spaces signed the image at a path with spaces"
     else fail "the command's image does not verify"; fi
+
+    # The unsigned stand-in suite is warned of, a signed payload not.
+    local signed_suite=$work/signed-suite.exe
+    rm -f "$signed_suite" && osslsigncode sign -pkcs12 "$cert/cert.p12" -readpass "$cert/password.txt" \
+        -in "$tree/suite/Lumiran.exe" -out "$signed_suite" >/dev/null || fail "cannot sign the stand-in suite"
+    if [ -z "$suite" ] && ! grep -qF "The stand-in suite from suite/ is embedded" "$work/build-command.log"; then
+        fail "the unsigned stand-in suite is not warned of"
+    elif ! mode=signs suite=$signed_suite signing_command "$work/signed-suite.log" ||
+         grep -qF "carries no Authenticode" "$work/signed-suite.log"; then fail "a signed payload is warned of"
+    else ok "the unsigned stand-in suite is warned of, a signed payload not"; fi
     finish
 }
 

@@ -117,7 +117,8 @@ It was tried once and not again, since tokens lock after a few wrong tries.\n${l
     execute_process(COMMAND "${OSSLSIGNCODE}" extract-signature -in "${file}" -out "${STAGING}/signature"
                     RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
     if(NOT result EQUAL 0)
-      lumiran_sign_fail("${file} carries no Authenticode signature after signing.")
+      lumiran_sign_fail("${file} carries no Authenticode signature after signing:\n\
+nothing signed it, or another file was signed in its place.")
     endif()
     execute_process(COMMAND "${OSSLSIGNCODE}" verify ${VERIFY_OPTIONS} -in "${file}"
                     OUTPUT_VARIABLE log ERROR_VARIABLE log)

@@ -33,21 +33,25 @@ foreach(dll advapi32 ole32 shell32 user32)
   list(APPEND LUMIRAN_DELAY_LIBS ${lib})
 endforeach()
 
-set(lib ${LUMIRAN_DELAY_DIR}/libcomctl32-v6-delay.a)
-execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${CMAKE_SOURCE_DIR}/cmake/comctl32.def
-                        --output-delaylib ${lib} --dllname COMCTL32.dll
-                WORKING_DIRECTORY ${LUMIRAN_DELAY_DIR} RESULT_VARIABLE delay_result)
-if(NOT delay_result EQUAL 0)
-  message(FATAL_ERROR "dlltool could not make ${lib} from cmake/comctl32.def.")
-endif()
-list(APPEND LUMIRAN_DELAY_LIBS ${lib})
+# lumiran_delay_lib(DEF DLL LIB): the delay-import library LIB of DLL, made
+# from the module-definition file DEF.
+function(lumiran_delay_lib def dll lib)
+  execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --output-delaylib ${lib} --dllname ${dll}
+                  WORKING_DIRECTORY ${LUMIRAN_DELAY_DIR} RESULT_VARIABLE delay_result)
+  if(NOT delay_result EQUAL 0)
+    message(FATAL_ERROR "dlltool could not make ${lib} from ${def}.")
+  endif()
+endfunction()
+lumiran_delay_lib(${CMAKE_SOURCE_DIR}/cmake/comctl32.def COMCTL32.dll ${LUMIRAN_DELAY_DIR}/libcomctl32-v6-delay.a)
+list(APPEND LUMIRAN_DELAY_LIBS ${LUMIRAN_DELAY_DIR}/libcomctl32-v6-delay.a)
 
-# Links TARGET against the delay-import libraries (after the libraries that
-# bring the plain import libraries along, so these are the ones that bind)
-# and against the helper that binds them, as an object of its own, so that
-# it is there before the C runtime's library is searched for one.
+# Links TARGET against the delay-import libraries, and any more given after
+# it (after the libraries that bring the plain import libraries along, so
+# these are the ones that bind), and against the helper that binds them, as
+# an object of its own, so that it is there before the C runtime's library
+# is searched for one.
 set(LUMIRAN_DELAY_LOAD_HELPER ${CMAKE_SOURCE_DIR}/platform/win32/delay_load.cpp)
 function(lumiran_link_delay_imports target)
   target_sources(${target} PRIVATE ${LUMIRAN_DELAY_LOAD_HELPER})
-  target_link_libraries(${target} PRIVATE ${LUMIRAN_DELAY_LIBS})
+  target_link_libraries(${target} PRIVATE ${LUMIRAN_DELAY_LIBS} ${ARGN})
 endfunction()

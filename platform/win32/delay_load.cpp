@@ -6,17 +6,18 @@
 //
 // Ours, for two reasons:
 // - The address table may lie in a read-only section: .idata as binutils
-//   2.44 and later link it, like LLD and Microsoft's linker. Each write gets
-//   its page writable for that write only, as Microsoft's helper does. The
-//   runtime's helper of Debian 12 and 13 (mingw-w64 10 and 12) writes without
-//   that and faults.
+//   2.44 and later link it. Each write gets its page writable for that write
+//   only (Store). The runtime's helper of Debian 12 and 13 (mingw-w64 10 and
+//   12) writes without that and faults.
 // - Each DLL comes from System32 by this helper's own choice, also on a
 //   Windows 7 that lacks SetDefaultDllDirectories.
 //
 // There are no notification or failure hooks: the program sets none.
-// dlltool's stubs (2.40's at least) keep only the integer argument registers
-// across this call: enough, as no delay-loaded function the program calls
-// takes a floating-point argument.
+// The stubs of Debian 12's dlltool (binutils 2.40) keep rcx, rdx, r8 and r9
+// across this call, and no xmm register, which the calls made here may
+// change: a delay-loaded function would get garbage for a floating-point
+// argument on its first call. tests/image/pe_test.py holds the image to a
+// list of functions that take none.
 #include <windows.h>
 #include <delayimp.h>
 
@@ -54,10 +55,19 @@ HMODULE LoadFromSystem32(const char* dll) {
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// Two threads that change the protection of one page at once would each
+// save and restore the other's: one write faults, or the page stays writable.
+SRWLOCK storeLock = SRWLOCK_INIT;
+struct StoreGuard {
+    StoreGuard() { ::AcquireSRWLockExclusive(&storeLock); }
+    ~StoreGuard() { ::ReleaseSRWLockExclusive(&storeLock); }
+};
+
 // Where the page cannot be made writable, nothing is written and the next
 // call through the slot comes back here and binds again.
 template <typename T>
 void Store(T* slot, T value) {
+    const StoreGuard guard;
     DWORD protection = 0;
     if (!::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return;
     *slot = value;
@@ -79,9 +89,9 @@ FARPROC Fail(DWORD error, DelayLoadInfo& info) {
 
 }  // namespace
 
-// Only the program's one thread calls delay-loaded functions. Were there two,
-// the worst of a race here is a DLL loaded twice and the same address written
-// twice.
+// Threads may race here: each write to the tables is made under the lock
+// (Store), and two threads that bind the same entry both load the DLL, which
+// only counts one more reference, and write the same address.
 extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* entry) {
     DelayLoadInfo info = {};
     info.cb = sizeof info;

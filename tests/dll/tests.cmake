@@ -43,3 +43,17 @@ foreach(case "installer;$<TARGET_FILE:lumiran_setup>;none;clean"
   set_tests_properties(dll.plant.${name} dll.audit.${name}
     PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77 LABELS dll)
 endforeach()
+
+# The delay-load helper's failure codes (delay_failure.cpp).
+foreach(case "lumiran-absent.dll;LumiranAbsentDll" "VERSION.dll;LumiranNotExported")
+  list(GET case 0 dll)
+  list(GET case 1 function)
+  file(WRITE ${LUMIRAN_DELAY_DIR}/${function}.def "LIBRARY ${dll}\nEXPORTS\n${function}\n")
+  lumiran_delay_lib(${LUMIRAN_DELAY_DIR}/${function}.def ${dll} ${LUMIRAN_DELAY_DIR}/lib${function}-delay.a)
+  list(APPEND LUMIRAN_FAILING_DELAY_LIBS ${LUMIRAN_DELAY_DIR}/lib${function}-delay.a)
+endforeach()
+add_executable(delay_failure ${LUMIRAN_DLL_TEST_DIR}/delay_failure.cpp)
+lumiran_link_delay_imports(delay_failure ${LUMIRAN_FAILING_DELAY_LIBS})
+target_link_options(delay_failure PRIVATE ${LUMIRAN_UNICODE_ENTRY})
+add_test(NAME dll.delay_failure COMMAND delay_failure)
+set_tests_properties(dll.delay_failure PROPERTIES TIMEOUT 120 LABELS dll)

@@ -194,19 +194,23 @@ hold() {
     wait_held "$out"
 }
 # Ends the holder: a mutex it owned is abandoned, or gone with its last handle.
+# Without one (let go already, or none held) it does nothing.
 let_go() {
+    [ -n "${HOLDER:-}" ] || return 0
     kill "$HOLDER" 2>/dev/null
     wait "$HOLDER" 2>/dev/null
-    true
+    HOLDER=
 }
 hold_setup_lock() { hold "$E2E_TMP/lock.txt" hold-mutex 'Local\LumiranSetup' 120 "$@"; }
 
 # The desktop stays up from the scenario's first program to its last, ended
-# with the prefix's server (see the driver's "session").
+# with the prefix's server (see the driver's "session"). Its process is no
+# holder: no let_go ends it.
 if ! hold "$E2E_TMP/session.txt" session; then
     not_ok "the desktop comes up"
     finish
 fi
+HOLDER=
 
 # run_together NAME COMMAND_LINE COMMAND_LINE: two runs started at the same
 # moment; prints their exit codes as "A B".

@@ -160,6 +160,15 @@ class Imports(unittest.TestCase):
             self.assertNotIn(missing, names)
         self.assertIn("SetDllDirectoryW", names)
 
+    def test_no_delay_loaded_function_takes_a_floating_point_argument(self):
+        # 2.40's dlltool stubs keep no xmm register. Each takes no float or double (345: TaskDialogIndirect).
+        known = {"RegCloseKey", "RegCreateKeyExW", "RegDeleteTreeW", "RegDeleteValueW", "RegSetValueExW", 345,
+                 "InitCommonControlsEx", "SHGetKnownFolderPath", "ShellExecuteW", "FindWindowW", "IsWindow",
+                 "GetWindowThreadProcessId", "MessageBoxW", "PostMessageW", "CoCreateInstance", "CoInitializeEx",
+                 "CoTaskMemFree", "CoUninitialize"}
+        called = {name or ordinal for _, entries in self.delayed.values() for name, ordinal in entries}
+        self.assertEqual(called - known, set(), "not checked for floating-point arguments")
+
     def test_task_dialog_bound_by_its_version_6_ordinal(self):
         comctl32 = next(v for k, (_, v) in self.delayed.items() if k.lower() == "comctl32.dll")
         self.assertIn((None, 345), comctl32)  # TaskDialogIndirect

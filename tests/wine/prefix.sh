@@ -5,7 +5,8 @@
 #                        exported, with its wineserver started to stay; when
 #                        the script exits, the server is stopped and the
 #                        prefix removed, unless LUMIRAN_KEEP_PREFIX=1 keeps it
-#                        for a look
+#                        for a look; when it is killed, prefix-watchdog does
+#                        the same within a second or two
 #   prefix_user          the name of the prefix's one user profile
 #   wait_held FILE       waits up to 20 s for a program in the background to
 #                        write "held" to FILE (the e2e driver's holders)
@@ -35,6 +36,12 @@ fresh_prefix() {
     # program meets it shutting down or starts another, which reads the
     # registry back from disk. -p after that keeps it until the cleanup.
     wineserver -p </dev/null >/dev/null 2>&1
+    # A script killed outright runs no trap: the watchdog cleans up then. It
+    # is started from a subshell that ends at once, so that it is no child of
+    # this script when the script's process tree is killed, and with setsid,
+    # so that a signal to the script's process group misses it.
+    local script=$BASHPID
+    (setsid "$(dirname "${BASH_SOURCE[0]}")/prefix-watchdog" "$script" "$WINEPREFIX" </dev/null >/dev/null 2>&1 &)
 }
 
 prefix_user() {

@@ -272,8 +272,9 @@ if(NOT LUMIRAN_OSSLSIGNCODE)
   message(FATAL_ERROR "Signing is on but osslsigncode was not found (Debian package osslsigncode): "
           "it signs the image or checks the signature a command made.")
 endif()
-# The check reads digests only and needs no network: osslsigncode from 2.8 on
-# would otherwise fetch the certificate's revocation lists.
+# The check reads digests only and needs no network: these options, where
+# osslsigncode has them (2.9 does, 2.5 not), keep its verification from
+# fetching the certificate's revocation lists.
 execute_process(COMMAND ${LUMIRAN_OSSLSIGNCODE} --help OUTPUT_VARIABLE lumiran_sign_help ERROR_VARIABLE lumiran_sign_help)
 set(lumiran_sign_verify_options "")
 foreach(option -ignore-cdp -ignore-crl)

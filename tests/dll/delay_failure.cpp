@@ -12,6 +12,9 @@ extern "C" __declspec(dllimport) void WINAPI LumiranAbsentDll();
 extern "C" __declspec(dllimport) void WINAPI LumiranNotExported();
 
 int wmain(int argc, wchar_t** argv) {
+    // No crash dialog and no debugger (Wine 10 starts winedbg, which ends
+    // the process with a code of its own): the exception ends it as it is.
+    if (argc == 2) ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
     if (argc == 2 && std::wcscmp(argv[1], L"dll") == 0) LumiranAbsentDll();
     if (argc == 2 && std::wcscmp(argv[1], L"function") == 0) LumiranNotExported();
     if (argc == 2) return 0;  // the call came back

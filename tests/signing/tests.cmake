@@ -1,7 +1,8 @@
 # Authenticode signing (cmake/signing.cmake), with throwaway self-signed
-# certificates and a SoftHSM token, in a build tree of its own under sign-test/ that every run
-# reuses: the first run builds it (a minute or two on two cores), later runs
-# only relink. sign.build leaves a signed image there for the checks after it.
+# certificates and a SoftHSM token, in a build tree of its own under
+# sign-test/ that every run reuses: the first run builds it (a minute or two
+# on two cores), later runs only relink. sign.build leaves a signed image
+# there for the checks after it.
 set(LUMIRAN_SIGN_TEST_WORK ${CMAKE_BINARY_DIR}/sign-test)
 set(LUMIRAN_SIGN_TEST_ARGS
   ${CMAKE_SOURCE_DIR} ${LUMIRAN_SIGN_TEST_WORK} ${LUMIRAN_WINE_DIR} ${CMAKE_GENERATOR} ${LUMIRAN_BUILD_VERSION}

@@ -173,7 +173,9 @@ bool Start(std::wstring commandLine, PROCESS_INFORMATION& process) {
 
 // Visible top-level windows of one process, in the order first seen. A
 // window counts again when its handle comes back with another class or title,
-// as Wine may hand a freed handle to the next window.
+// as Wine may hand a freed handle to the next window. One on its way out may
+// answer with no class or an empty title: it counts only when it is still
+// there and visible after both were read.
 struct WindowsOfProcess {
     DWORD processId;
     std::vector<std::pair<HWND, std::wstring>> seen;
@@ -184,7 +186,10 @@ BOOL CALLBACK NoteWindow(HWND window, LPARAM context) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner != search.processId || !::IsWindowVisible(window)) return TRUE;
-    const std::pair<HWND, std::wstring> entry(window, ClassName(window) + L" " + WindowText(window));
+    const std::wstring className = ClassName(window);
+    const std::wstring text = WindowText(window);
+    if (className.empty() || !::IsWindowVisible(window)) return TRUE;
+    const std::pair<HWND, std::wstring> entry(window, className + L" " + text);
     if (std::find(search.seen.begin(), search.seen.end(), entry) == search.seen.end()) search.seen.push_back(entry);
     return TRUE;
 }

@@ -61,6 +61,7 @@ finish() {
     if [ "$E2E_FAILURES" -ne 0 ]; then
         echo "$E2E_FAILURES check(s) failed"
         report_runs
+        report_server
         exit 1
     fi
     echo "all checks passed"
@@ -97,6 +98,23 @@ report_runs() {
         echo "Wine calls that failed or wrote to standard error:"
         cat "$WINE_LOG"
     fi
+}
+
+# A server's process id and the prefix it was started for: another test's
+# server would mean two prefixes shared one registry.
+describe_server() {
+    [ -n "$1" ] || { echo "none"; return; }
+    echo "$1 (for $(tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p'))"
+}
+# Whether the scenario kept one Wine server (one that ended and came back
+# reads the registry back from disk, losing what it had not saved), and the
+# registration as the server saves it on its way out.
+report_server() {
+    echo "Wine server: $(describe_server "$E2E_SERVER") at the start, $(describe_server "$(server_pid)") at the end"
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    echo "user.reg, the registration:"
+    awk '/^\[/ { keep = index($0, "Uninstall\\\\Lumiran]") } keep' "$WINEPREFIX/user.reg" | sed 's/^/    /'
 }
 
 # Layout of the prefix's user, host side and Windows side.
@@ -211,6 +229,7 @@ if ! hold "$E2E_TMP/session.txt" session; then
     finish
 fi
 HOLDER=
+E2E_SERVER=$(server_pid)
 
 # run_together NAME COMMAND_LINE COMMAND_LINE: two runs started at the same
 # moment; prints their exit codes as "A B".

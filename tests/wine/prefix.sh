@@ -10,6 +10,7 @@
 #   prefix_user          the name of the prefix's one user profile
 #   wait_held FILE       waits up to 20 s for a program in the background to
 #                        write "held" to FILE (the e2e driver's holders)
+#   server_pid           the process id of the prefix's wineserver, or nothing
 #
 # WINEDEBUG and WINEDLLOVERRIDES stay with each script: they differ.
 
@@ -51,4 +52,15 @@ prefix_user() {
 wait_held() {
     for _ in $(seq 200); do grep -q held "$1" 2>/dev/null && return 0; sleep 0.1; done
     return 1
+}
+
+# Wine finds a prefix's server through a folder named after the prefix's
+# device and inode (under a temporary folder of Wine's choosing), and the
+# server works in that folder.
+server_pid() {
+    local folder pid
+    folder=server-$(stat -c '%d %i' "$WINEPREFIX" | { read -r dev ino; printf '%x-%x' "$dev" "$ino"; })
+    for pid in $(pgrep -x 'wineserver(64)?'); do
+        [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$folder" ] && echo "$pid"
+    done
 }

@@ -108,13 +108,14 @@ describe_server() {
 }
 # Whether the scenario kept one Wine server (one that ended and came back
 # reads the registry back from disk, losing what it had not saved), and the
-# registration as the server saves it on its way out.
+# registration and autostart value as the server saves them on its way out.
 report_server() {
     echo "Wine server: $(describe_server "$E2E_SERVER") at the start, $(describe_server "$(server_pid)") at the end"
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
-    echo "user.reg, the registration:"
-    awk '/^\[/ { keep = index($0, "Uninstall\\\\Lumiran]") } keep' "$WINEPREFIX/user.reg" | sed 's/^/    /'
+    echo "user.reg, the registration and the autostart value:"
+    awk '/^\[/ { key = $0; keep = index(key, "Uninstall\\\\Lumiran]") } keep' "$WINEPREFIX/user.reg" | sed 's/^/    /'
+    awk '/^\[/ { key = $0 } index(key, "CurrentVersion\\\\Run]") && /^"Lumiran"=/' "$WINEPREFIX/user.reg" | sed 's/^/    /'
 }
 
 # Layout of the prefix's user, host side and Windows side.

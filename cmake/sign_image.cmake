@@ -195,8 +195,9 @@ endfunction()
 # The signature proves three things, without the network or a CA bundle:
 # it is over this image (above, and its digest is the image's), it verifies
 # with the certificate it carries and SHA-256 or stronger, and its signer is
-# LUMIRAN_SIGN_CERT's certificate when that is named. Whether a CA vouches
-# for that certificate is the publisher's own check (README).
+# one of the certificates in LUMIRAN_SIGN_CERT when that is named (its own;
+# the chain's others are CAs'). Whether a CA vouches for it is the
+# publisher's own check (README).
 function(check_signature file table)
   set(dir "${STAGING}/check")
   file(MAKE_DIRECTORY "${dir}")

@@ -21,7 +21,7 @@
 #                     relative path with spaces signs; an unsigned payload is
 #                     warned of
 #   build             unsigned, signed, unsigned, signed again: switching
-#                     signing on and off relinks, and both kinds of image are
+#                     signing on and off replaces the image, and both kinds are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
 #                     the second signing takes the key from a PKCS#12 file
 #                     without a password, with an empty password file; last,

@@ -7,12 +7,12 @@
 #     -DLUMIRAN_SIGN_PKCS11_KEY="pkcs11:token=Publisher;object=signing;type=private"
 #     -DLUMIRAN_SIGN_CERT=/path/to/chain.pem [-DLUMIRAN_SIGN_PASSWORD_FILE=/path/to/pin.txt]
 #   any command that signs a file in place, @FILE@ standing for its path:
-#     -DLUMIRAN_SIGN_COMMAND="/opt/ci/sign.sh;@FILE@"
+#     -DLUMIRAN_SIGN_COMMAND="/opt/ci/sign.sh;@FILE@" [-DLUMIRAN_SIGN_CERT=/path/to/chain.pem]
 #
 # The first two sign with osslsigncode, with SHA-256, and timestamp the
 # signature when LUMIRAN_SIGN_TIMESTAMP_URL lists RFC 3161 servers (tried in
-# order until one answers); without one the signature is valid only as long
-# as the certificate is. A command does its own timestamping. The signing
+# order, each for LUMIRAN_SIGN_TIMESTAMP_TIMEOUT seconds, until one answers);
+# without one the signature is valid only as long as the certificate is. A command does its own timestamping. The signing
 # time is the time of the build, or SOURCE_DATE_EPOCH when that is set in the
 # build's environment, which makes signed builds byte-identical as well.
 #
@@ -21,130 +21,23 @@
 # -readpass file. The password or PIN is read by osslsigncode from the file
 # alone, so it stands on no command line and in nothing the build writes.
 #
-# The image is signed as the last step of its link, so that every later copy
-# of it, the installed Lumiran-Uninstall.exe among them, carries the
-# signature. The unsigned image leaves the output path first and comes back
-# only signed, with a signature whose digest matches its bytes; anything else
-# stops the build and leaves no image there. Without a way to sign, nothing
-# is signed and the image is exactly what the linker wrote.
+# The image is signed before it is put at its path, so that every later
+# copy of it, the installed Lumiran-Uninstall.exe among them, carries the
+# signature. The link writes elsewhere (unsigned/), and the signing step,
+# sign_image.cmake, alone writes the image's path, once the signature is
+# checked; anything else stops the build and leaves no image there. Without
+# a way to sign, that step is a copy of what the linker wrote.
 #
-# This file is also the signing step itself, run by the build in script mode:
-#   cmake -DIMAGE=... -DSTAGING=... -DSETTINGS=... -P signing.cmake
-# SETTINGS is the file the configuration wrote with the values below.
+# A step that needs the final image depends on the target lumiran_setup (for
+# the order) and on the file LUMIRAN_SETUP_IMAGE (to run again when it
+# changes).
 
-if(CMAKE_SCRIPT_MODE_FILE)
-  include("${SETTINGS}")
-  get_filename_component(lumiran_image_name "${IMAGE}" NAME)
-  set(lumiran_unsigned "${STAGING}/unsigned/${lumiran_image_name}")
-  set(lumiran_staged "${STAGING}/${lumiran_image_name}")
-
-  # No unsigned or half-signed image may stay behind looking finished: the
-  # next build links it again and signs it again. WHY is printed as it
-  # stands, where an error's text would be rewrapped.
-  function(lumiran_sign_fail why)
-    file(REMOVE_RECURSE "${STAGING}")
-    file(REMOVE "${IMAGE}")
-    message("Signing ${IMAGE} ${SIGNER} failed:\n${why}")
-    message(FATAL_ERROR "No image is left at\n    ${IMAGE}\n")
-  endfunction()
-
-  function(lumiran_sign_with_osslsigncode)
-    set(args sign -h sha256 -n "Lumiran Setup")
-    if(ROUTE STREQUAL "pkcs12")
-      list(APPEND args -pkcs12 "${PKCS12}")
-    else()
-      # No -pkcs11engine: OpenSSL finds libp11's engine by its name, which
-      # osslsigncode 2.5 and 2.9 both take, where 2.5 refuses a path. The
-      # URI's semicolons stay in its one argument.
-      string(REPLACE ";" "\\;" key "${PKCS11_KEY}")
-      list(APPEND args -pkcs11module "${PKCS11_MODULE}" -key "${key}" -certs "${CERT}")
-    endif()
-    if(PASSWORD_FILE)
-      file(READ "${PASSWORD_FILE}" password)
-      string(REGEX REPLACE "\r?\n$" "" password "${password}")
-      if(NOT password STREQUAL "")
-        list(APPEND args -readpass "${PASSWORD_FILE}")
-      endif()
-      unset(password)
-    endif()
-    foreach(url IN LISTS TIMESTAMP_URLS)
-      list(APPEND args -ts "${url}")
-    endforeach()
-    if(DEFINED ENV{SOURCE_DATE_EPOCH})
-      if(NOT "$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
-        lumiran_sign_fail("SOURCE_DATE_EPOCH is '$ENV{SOURCE_DATE_EPOCH}', not a number of seconds.")
-      endif()
-      list(APPEND args -time "$ENV{SOURCE_DATE_EPOCH}")
-    endif()
-    # Run once and never again on failure: a token locks after a few wrong PINs.
-    execute_process(COMMAND "${OSSLSIGNCODE}" ${args} -in "${lumiran_unsigned}" -out "${lumiran_staged}"
-                    RESULT_VARIABLE result OUTPUT_VARIABLE log ERROR_VARIABLE log)
-    if(result EQUAL 0)
-      return()
-    elseif(log MATCHES "PIN incorrect|PIN_INCORRECT")
-      lumiran_sign_fail("The token refused the PIN in ${PASSWORD_FILE}.\n\
-It was tried once and not again, since tokens lock after a few wrong tries.\n${log}")
-    elseif(log MATCHES "PIN locked|PIN_LOCKED")
-      lumiran_sign_fail("The token's PIN is locked; unlock it with the token's own tools.\n${log}")
-    elseif(log MATCHES "timestamping failed")
-      lumiran_sign_fail("No timestamp server answered: ${TIMESTAMP_URLS}\n${log}")
-    endif()
-    lumiran_sign_fail("osslsigncode exited with ${result}:\n${log}")
-  endfunction()
-
-  function(lumiran_sign_with_command)
-    file(COPY "${lumiran_unsigned}" DESTINATION "${STAGING}")
-    set(command "")
-    foreach(item IN LISTS SIGN_COMMAND)
-      string(REPLACE "@FILE@" "${lumiran_staged}" item "${item}")
-      list(APPEND command "${item}")
-    endforeach()
-    # No shell: each item is one argument, spaces and all. Its output is the
-    # build's, as is its terminal, should it ask for anything.
-    execute_process(COMMAND ${command} RESULT_VARIABLE result)
-    if(NOT result EQUAL 0)
-      lumiran_sign_fail("The command exited with ${result}.")
-    endif()
-  endfunction()
-
-  # The signature must be there and must be over these bytes. Whether its
-  # certificate is trusted is for `osslsigncode verify` with the publisher's
-  # trust anchors, so only the digests are read from it here.
-  function(lumiran_sign_check file)
-    if(NOT EXISTS "${file}")
-      lumiran_sign_fail("${file} is gone after signing.")
-    endif()
-    execute_process(COMMAND "${OSSLSIGNCODE}" extract-signature -in "${file}" -out "${STAGING}/signature"
-                    RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
-    if(NOT result EQUAL 0)
-      lumiran_sign_fail("${file} carries no Authenticode signature after signing:\n\
-nothing signed it, or another file was signed in its place.")
-    endif()
-    execute_process(COMMAND "${OSSLSIGNCODE}" verify ${VERIFY_OPTIONS} -in "${file}"
-                    OUTPUT_VARIABLE log ERROR_VARIABLE log)
-    string(REGEX MATCHALL "Current message digest *: *[0-9A-Fa-f]+" signed "${log}")
-    string(REGEX MATCHALL "Calculated message digest *: *[0-9A-Fa-f]+" calculated "${log}")
-    list(TRANSFORM signed REPLACE ".*: *" "")
-    list(TRANSFORM calculated REPLACE ".*: *" "")
-    if(NOT signed OR NOT signed STREQUAL calculated)
-      lumiran_sign_fail("The signature's digest (${signed}) does not match the image's bytes (${calculated}):\n\
-the image was changed after it was signed.\n${log}")
-    endif()
-  endfunction()
-
-  file(REMOVE_RECURSE "${STAGING}")
-  file(MAKE_DIRECTORY "${STAGING}/unsigned")
-  file(RENAME "${IMAGE}" "${lumiran_unsigned}")
-  if(ROUTE STREQUAL "command")
-    lumiran_sign_with_command()
-  else()
-    lumiran_sign_with_osslsigncode()
-  endif()
-  lumiran_sign_check("${lumiran_staged}")
-  file(RENAME "${lumiran_staged}" "${IMAGE}")
-  file(REMOVE_RECURSE "${STAGING}")
-  return()
-endif()
+# The step that puts the image at its path; ARGN are its COMMAND and DEPENDS.
+function(lumiran_setup_image_step comment)
+  add_custom_command(OUTPUT ${LUMIRAN_SETUP_IMAGE} ${ARGN} DEPENDS lumiran_setup_unsigned
+                     COMMENT "${comment}" VERBATIM)
+  add_custom_target(lumiran_setup ALL DEPENDS ${LUMIRAN_SETUP_IMAGE})
+endfunction()
 
 set(LUMIRAN_SIGN_PKCS12 "" CACHE FILEPATH
     "PKCS#12 file with the certificate and key that sign the setup image; empty: not this way")
@@ -153,21 +46,23 @@ set(LUMIRAN_SIGN_PKCS11_MODULE "" CACHE FILEPATH
 set(LUMIRAN_SIGN_PKCS11_KEY "" CACHE STRING
     "The signing key in LUMIRAN_SIGN_PKCS11_MODULE, as a pkcs11: URI (RFC 7512)")
 set(LUMIRAN_SIGN_CERT "" CACHE FILEPATH
-    "PEM file with the certificate of LUMIRAN_SIGN_PKCS11_KEY and its chain")
+    "PEM file with the certificate of LUMIRAN_SIGN_PKCS11_KEY and its chain; with the other ways, optional: the signer must be one of its certificates")
 set(LUMIRAN_SIGN_PASSWORD_FILE "" CACHE FILEPATH
     "File holding the password of LUMIRAN_SIGN_PKCS12 or the token's PIN; empty, or an empty file: none")
 set(LUMIRAN_SIGN_COMMAND "" CACHE STRING
     "Command that signs the image in place, a list of program and arguments, @FILE@ for the image; empty: not this way")
 set(LUMIRAN_SIGN_TIMESTAMP_URL "" CACHE STRING
     "RFC 3161 timestamp servers, a list tried in order, for PKCS#12 and PKCS#11; empty: no timestamp")
+set(LUMIRAN_SIGN_TIMESTAMP_TIMEOUT "" CACHE STRING
+    "Seconds each timestamp server has to answer before the next is asked; empty: 60")
 
 set(lumiran_sign_pkcs11 "")
 set(lumiran_sign_pkcs11_missing "")
 foreach(option LUMIRAN_SIGN_PKCS11_MODULE LUMIRAN_SIGN_PKCS11_KEY LUMIRAN_SIGN_CERT)
-  if(${option})
-    list(APPEND lumiran_sign_pkcs11 ${option})
-  else()
+  if(NOT ${option})
     list(APPEND lumiran_sign_pkcs11_missing ${option})
+  elseif(NOT option STREQUAL "LUMIRAN_SIGN_CERT")
+    list(APPEND lumiran_sign_pkcs11 ${option})
   endif()
 endforeach()
 set(lumiran_sign_routes "")
@@ -187,6 +82,10 @@ endif()
 list(LENGTH lumiran_sign_routes lumiran_sign_count)
 if(lumiran_sign_count EQUAL 0)
   message(STATUS "Setup image: not signed (no LUMIRAN_SIGN_PKCS12, LUMIRAN_SIGN_PKCS11_... or LUMIRAN_SIGN_COMMAND)")
+  # Copied under another name first, so that the image's path never holds half a copy.
+  lumiran_setup_image_step("Putting the setup image at ${LUMIRAN_SETUP_IMAGE}"
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:lumiran_setup_unsigned> ${LUMIRAN_SETUP_IMAGE}.partial
+    COMMAND ${CMAKE_COMMAND} -E rename ${LUMIRAN_SETUP_IMAGE}.partial ${LUMIRAN_SETUP_IMAGE})
   return()
 elseif(lumiran_sign_count GREATER 1)
   list(JOIN lumiran_sign_routes ", and " lumiran_sign_named)
@@ -226,16 +125,23 @@ if(lumiran_sign_route STREQUAL "command")
     message(FATAL_ERROR "LUMIRAN_SIGN_COMMAND has no @FILE@ for the image to sign:\n"
             "    ${LUMIRAN_SIGN_COMMAND}\n")
   endif()
-  list(GET LUMIRAN_SIGN_COMMAND 0 lumiran_sign_program)
+  # The program runs as it is found here: on the PATH, or a relative path
+  # from where cmake was started, which the build, started elsewhere, would
+  # not find again.
+  set(lumiran_sign_command ${LUMIRAN_SIGN_COMMAND})
+  list(GET lumiran_sign_command 0 lumiran_sign_program)
   if(NOT IS_ABSOLUTE "${lumiran_sign_program}")
     find_program(lumiran_sign_found "${lumiran_sign_program}" NO_CACHE)
     if(lumiran_sign_found)
-      set(lumiran_sign_program "${lumiran_sign_found}")
+      execute_process(COMMAND realpath -s -- "${lumiran_sign_found}"
+                      OUTPUT_VARIABLE lumiran_sign_program OUTPUT_STRIP_TRAILING_WHITESPACE)
     endif()
   endif()
   if(NOT EXISTS "${lumiran_sign_program}" OR IS_DIRECTORY "${lumiran_sign_program}")
     message(FATAL_ERROR "LUMIRAN_SIGN_COMMAND: there is no program\n    ${lumiran_sign_program}\n")
   endif()
+  list(REMOVE_AT lumiran_sign_command 0)
+  list(INSERT lumiran_sign_command 0 "${lumiran_sign_program}")
   set(lumiran_sign_signer "with LUMIRAN_SIGN_COMMAND")
   set(lumiran_sign_inputs "")
 elseif(lumiran_sign_route STREQUAL "pkcs11")
@@ -251,31 +157,48 @@ elseif(lumiran_sign_route STREQUAL "pkcs11")
             "the build's commands and cache: put it in LUMIRAN_SIGN_PASSWORD_FILE instead.\n")
   endif()
   lumiran_sign_require_file(LUMIRAN_SIGN_PKCS11_MODULE "PKCS#11 library")
-  lumiran_sign_require_file(LUMIRAN_SIGN_CERT "certificate file")
   set(lumiran_sign_signer "with the key ${LUMIRAN_SIGN_PKCS11_KEY} through ${LUMIRAN_SIGN_PKCS11_MODULE}")
-  set(lumiran_sign_inputs ${LUMIRAN_SIGN_PKCS11_MODULE} ${LUMIRAN_SIGN_CERT})
+  set(lumiran_sign_inputs ${LUMIRAN_SIGN_PKCS11_MODULE})
 else()
   lumiran_sign_require_file(LUMIRAN_SIGN_PKCS12 "PKCS#12 file (certificate and key)")
   set(lumiran_sign_signer "with ${LUMIRAN_SIGN_PKCS12}")
   set(lumiran_sign_inputs ${LUMIRAN_SIGN_PKCS12})
 endif()
+if(LUMIRAN_SIGN_CERT)
+  lumiran_sign_require_file(LUMIRAN_SIGN_CERT "certificate file")
+  list(APPEND lumiran_sign_inputs ${LUMIRAN_SIGN_CERT})
+endif()
+# The password file is read, but is no input of the step: one on a tmpfs
+# that is gone after signing breaks no later build that has nothing to sign.
 if(LUMIRAN_SIGN_PASSWORD_FILE)
   lumiran_sign_require_file(LUMIRAN_SIGN_PASSWORD_FILE "password file")
-  list(APPEND lumiran_sign_inputs ${LUMIRAN_SIGN_PASSWORD_FILE})
   set(lumiran_sign_password ", the password or PIN in ${LUMIRAN_SIGN_PASSWORD_FILE}")
 elseif(NOT lumiran_sign_route STREQUAL "command")
   set(lumiran_sign_password ", without a password")
 endif()
 
-# osslsigncode also checks the signature every way makes.
-find_program(LUMIRAN_OSSLSIGNCODE osslsigncode)
-if(NOT LUMIRAN_OSSLSIGNCODE)
-  message(FATAL_ERROR "Signing is on but osslsigncode was not found (Debian package osslsigncode): "
-          "it signs the image or checks the signature a command made.")
+set(lumiran_sign_timeout "${LUMIRAN_SIGN_TIMESTAMP_TIMEOUT}")
+if(lumiran_sign_timeout STREQUAL "")
+  set(lumiran_sign_timeout 60)
+elseif(NOT lumiran_sign_timeout MATCHES "^[1-9][0-9]*$")
+  message(FATAL_ERROR "LUMIRAN_SIGN_TIMESTAMP_TIMEOUT is not a number of seconds:\n    ${lumiran_sign_timeout}\n")
 endif()
-# The check reads digests only and needs no network: these options, where
-# osslsigncode has them (2.9 does, 2.5 not), keep its verification from
-# fetching the certificate's revocation lists.
+
+# osslsigncode signs, and reads the signature every way makes; openssl
+# verifies it.
+foreach(tool "osslsigncode;OSSLSIGNCODE;signs the image or reads the signature a command made"
+             "openssl;OPENSSL;verifies the signature")
+  list(GET tool 0 program)
+  list(GET tool 1 variable)
+  find_program(LUMIRAN_${variable} ${program})
+  if(NOT LUMIRAN_${variable})
+    list(GET tool 2 what)
+    message(FATAL_ERROR "Signing is on but ${program} was not found (Debian package ${program}): it ${what}.")
+  endif()
+endforeach()
+# The check needs no network: these options, where osslsigncode has them
+# (2.9 does, 2.5 not), keep its verification from fetching the
+# certificate's revocation lists.
 execute_process(COMMAND ${LUMIRAN_OSSLSIGNCODE} --help OUTPUT_VARIABLE lumiran_sign_help ERROR_VARIABLE lumiran_sign_help)
 set(lumiran_sign_verify_options "")
 foreach(option -ignore-cdp -ignore-crl)
@@ -308,10 +231,11 @@ endif()
 # file does. Bracket arguments keep a list a list, semicolons and all.
 set(lumiran_sign_settings "")
 foreach(pair ROUTE=lumiran_sign_route SIGNER=lumiran_sign_signer OSSLSIGNCODE=LUMIRAN_OSSLSIGNCODE
-             PKCS12=LUMIRAN_SIGN_PKCS12 PKCS11_MODULE=LUMIRAN_SIGN_PKCS11_MODULE
+             OPENSSL=LUMIRAN_OPENSSL PKCS12=LUMIRAN_SIGN_PKCS12 PKCS11_MODULE=LUMIRAN_SIGN_PKCS11_MODULE
              PKCS11_KEY=LUMIRAN_SIGN_PKCS11_KEY CERT=LUMIRAN_SIGN_CERT
-             PASSWORD_FILE=LUMIRAN_SIGN_PASSWORD_FILE SIGN_COMMAND=LUMIRAN_SIGN_COMMAND
-             TIMESTAMP_URLS=LUMIRAN_SIGN_TIMESTAMP_URL VERIFY_OPTIONS=lumiran_sign_verify_options)
+             PASSWORD_FILE=LUMIRAN_SIGN_PASSWORD_FILE SIGN_COMMAND=lumiran_sign_command
+             TIMESTAMP_URLS=LUMIRAN_SIGN_TIMESTAMP_URL TIMESTAMP_TIMEOUT=lumiran_sign_timeout
+             VERIFY_OPTIONS=lumiran_sign_verify_options)
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)
   list(GET pair 1 variable)
@@ -325,13 +249,12 @@ if(NOT lumiran_sign_written STREQUAL lumiran_sign_settings)
   file(WRITE ${LUMIRAN_SIGN_SETTINGS} "${lumiran_sign_settings}")
 endif()
 
-add_custom_command(TARGET lumiran_setup POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -DIMAGE=$<TARGET_FILE:lumiran_setup> -DSTAGING=${CMAKE_BINARY_DIR}/signing
-          -DSETTINGS=${LUMIRAN_SIGN_SETTINGS} -P ${CMAKE_CURRENT_LIST_FILE}
-  COMMENT "Signing the setup image ${lumiran_sign_signer}"
-  VERBATIM)
-set_property(TARGET lumiran_setup APPEND PROPERTY LINK_DEPENDS
-             ${LUMIRAN_SIGN_SETTINGS} ${CMAKE_CURRENT_LIST_FILE} ${lumiran_sign_inputs})
+set(lumiran_sign_script ${CMAKE_CURRENT_LIST_DIR}/sign_image.cmake)
+lumiran_setup_image_step("Signing the setup image ${lumiran_sign_signer}"
+  COMMAND ${CMAKE_COMMAND} -DLINKED=$<TARGET_FILE:lumiran_setup_unsigned> -DIMAGE=${LUMIRAN_SETUP_IMAGE}
+          -DSTAGING=${CMAKE_BINARY_DIR}/signing -DSETTINGS=${LUMIRAN_SIGN_SETTINGS}
+          -DREFUSED=${CMAKE_BINARY_DIR}/signing-refused-pin.cmake -P ${lumiran_sign_script}
+  DEPENDS ${LUMIRAN_SIGN_SETTINGS} ${lumiran_sign_script} ${lumiran_sign_inputs})
 if(LUMIRAN_SIGN_TIMESTAMP_URL)
   list(JOIN LUMIRAN_SIGN_TIMESTAMP_URL ", then " lumiran_sign_servers)
   set(lumiran_sign_timestamp ", timestamped by ${lumiran_sign_servers}")

@@ -51,5 +51,11 @@ function(lumiran_add_setup_image target version core dir)
   endif()
 endfunction()
 
+# The setup image is linked into unsigned/, and put at its own path,
+# LUMIRAN_SETUP_IMAGE, by the target lumiran_setup (cmake/signing.cmake):
+# signed and checked when signing is on, a copy otherwise. That path is
+# written by nothing else, so that an image there is always a finished one.
 set(LUMIRAN_SETUP_RC ${CMAKE_BINARY_DIR}/setup.rc)
-lumiran_add_setup_image(lumiran_setup ${LUMIRAN_BUILD_VERSION} lumiran_core ${CMAKE_BINARY_DIR})
+set(LUMIRAN_SETUP_IMAGE ${CMAKE_BINARY_DIR}/Lumiran-Setup-${LUMIRAN_BUILD_VERSION}-x64.exe)
+lumiran_add_setup_image(lumiran_setup_unsigned ${LUMIRAN_BUILD_VERSION} lumiran_core ${CMAKE_BINARY_DIR})
+set_target_properties(lumiran_setup_unsigned PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/unsigned)

@@ -29,7 +29,7 @@ set(LUMIRAN_PLANTED_NAMES uxtheme.dll imm32.dll)
 # dll.plant.*: none of them is loaded. dll.audit.*: every file the run looks
 # up, traced with strace: no DLL in the image's folder. The unrestricted
 # variant must be caught by both, or they could not see the attack.
-foreach(case "installer;$<TARGET_FILE:lumiran_setup>;none;clean"
+foreach(case "installer;${LUMIRAN_SETUP_IMAGE};none;clean"
              "unrestricted;$<TARGET_FILE:lumiran_setup_unrestricted>;loaded;probes")
   list(GET case 0 name)
   list(GET case 1 image)

@@ -2,7 +2,7 @@
 # exiftool, objdump, and Python for the simple public formats.
 set(LUMIRAN_IMAGE_TEST_DIR ${CMAKE_SOURCE_DIR}/tests/image)
 set(LUMIRAN_PYTHON /usr/bin/python3)  # Debian's, with python3-pil
-set(LUMIRAN_IMAGE $<TARGET_FILE:lumiran_setup>)
+set(LUMIRAN_IMAGE ${LUMIRAN_SETUP_IMAGE})
 
 add_test(NAME image.resources
   COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/resources_test.py ${LUMIRAN_IMAGE})

@@ -12,18 +12,25 @@
 #                     two ways of signing at once, a command without @FILE@ or
 #                     a bad version stops the configuration with a message
 #                     naming it
-#   failures          a wrong PIN (tried once) and a command that fails, signs
-#                     nothing, signs another file or alters the image each stop
-#                     the build and leave no image; a command at a path with
-#                     spaces signs; an unsigned payload is warned of
+#   failures          a wrong PIN (tried once, and not again until its file
+#                     changes) and a command that fails, signs nothing, signs
+#                     another file, signs another program, alters the image,
+#                     breaks the signature, appends to it, signs with SHA-1 or
+#                     with another certificate than LUMIRAN_SIGN_CERT's each
+#                     stop the build and leave no image; a command at a
+#                     relative path with spaces signs; an unsigned payload is
+#                     warned of
 #   build             unsigned, signed, unsigned, signed again: switching
-#                     signing on and off relinks, and both kinds of image are
+#                     signing on and off replaces the image, and both kinds are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
 #                     the second signing takes the key from a PKCS#12 file
 #                     without a password, with an empty password file; last,
-#                     through the token, timestamped by the second of two
-#                     servers (the first is down), the PIN nowhere in the tree
-#                     or the build's output
+#                     through the token, timestamped by the third of three
+#                     servers (the first stalls, the second is down), the PIN
+#                     nowhere in the tree, the build's output or osslsigncode's
+#                     arguments; a build killed right after the link leaves
+#                     no unsigned image, and the next signs; the PIN file gone
+#                     breaks no build with nothing to sign
 #   verify            osslsigncode accepts the signature, chained to the
 #                     token's certificate, and its timestamp
 #   resources         signing changed nothing but the checksum and the
@@ -77,9 +84,12 @@ make_cert() {
     fi
 }
 
+# ... and osslsigncode run through a wrapper that notes its arguments.
 copy_source() {
     mkdir -p "$source" && tar -C "$src" --exclude=./build --exclude=./.git -cf - . | tar -C "$source" -xf - ||
         { echo "FAIL: cannot copy the sources to $source"; exit 1; }
+    printf '#!/bin/sh\necho "$*" >>"%s.args"\nexec osslsigncode "$@"\n' "$work/osslsigncode" >"$work/osslsigncode" &&
+        chmod +x "$work/osslsigncode" || exit 1
 }
 
 # A token with an RSA key generated on it, its PIN in pin.txt, and a
@@ -107,7 +117,8 @@ configure() {  # configure LOG [-DVAR=VALUE...]
     shift
     # The preset names the toolchain and the build type; -B and -G win over it.
     cmake --preset release -S "$source" -B "$tree" -G "$generator" -DLUMIRAN_SUITE_EXE="$suite" \
-          -DLUMIRAN_VERSION="$version" -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
+          -DLUMIRAN_VERSION="$version" -DLUMIRAN_OSSLSIGNCODE="$work/osslsigncode" -DCMAKE_CXX_LINKER_LAUNCHER= \
+          -DLUMIRAN_SIGN_TIMESTAMP_URL= "$@" >"$log" 2>&1
 }
 signing_on() { configure "$1" -DLUMIRAN_SIGN_PKCS12="$cert/cert.p12" -DLUMIRAN_SIGN_PASSWORD_FILE="$cert/password.txt"; }
 signing_on_without_password() {
@@ -120,7 +131,10 @@ signing_token() {  # signing_token LOG [MODULE [PIN_FILE]] [-DVAR=VALUE...]
               -DLUMIRAN_SIGN_CERT="$token/cert.pem" -DLUMIRAN_SIGN_PASSWORD_FILE="${3:-$token/pin.txt}" "${@:4}"
 }
 signing_timestamped() {
-    signing_token "$1" "" "" -DLUMIRAN_SIGN_TIMESTAMP_URL="http://127.0.0.1:1/;http://127.0.0.1:$(<"$tsa/port")/"
+    local port stalled
+    read -r port stalled <"$tsa/port"
+    signing_token "$1" "" "" -DLUMIRAN_SIGN_TIMESTAMP_TIMEOUT=5 "${@:2}" \
+        -DLUMIRAN_SIGN_TIMESTAMP_URL="http://127.0.0.1:$stalled/;http://127.0.0.1:1/;http://127.0.0.1:$port/"
 }
 build() {  # build LOG
     cmake --build "$tree" --target lumiran_setup -j"$(nproc)" >"$1" 2>&1
@@ -202,19 +216,22 @@ build_fails() {
     else ok "$what: the build stops, with no image left"; fi
 }
 
-# The signing command, at a path with spaces: MODE FILE signs FILE in place
-# with the throwaway PKCS#12 file, or fails in MODE's way.
+# The signing command, at a path with spaces relative to where cmake starts:
+# MODE FILE signs FILE in place with the throwaway PKCS#12 file, or fails in
+# MODE's way.
 signing_command() {
-    configure "$1" -DLUMIRAN_SIGN_COMMAND="$work/sign tools/sign image.sh;$mode;@FILE@"
+    (cd "$work" && configure "$1" -DLUMIRAN_SIGN_COMMAND="sign tools/sign image.sh;$mode;@FILE@" "${@:2}")
 }
 make_signing_command() {
     mkdir -p "$work/sign tools" && cat >"$work/sign tools/sign image.sh" <<EOF || exit 1
 #!/bin/bash
-mode=\$1 file=\$2
-case \$mode in fails) exit 3 ;; signs-nothing) exit 0 ;; signs-another) file=\$file.copy; cp "\$2" "\$file" ;; esac
-osslsigncode sign -pkcs12 "$cert/cert.p12" -readpass "$cert/password.txt" -h sha256 -in "\$file" -out "\$file.new" &&
+mode=\$1 file=\$2 hash=sha256
+flip() { dd if="\$file" bs=1 skip=\$1 count=1 | tr '\\000-\\377' '\\001-\\377\\000' | dd of="\$file" bs=1 seek=\$1 conv=notrunc; } 2>/dev/null
+case \$mode in fails) exit 3 ;; signs-nothing) exit 0 ;; signs-another) file=\$file.copy; cp "\$2" "\$file" ;;
+    another-program) cp "$tree/suite/Lumiran.exe" "\$file" ;; sha1) hash=sha1 ;; esac
+osslsigncode sign -pkcs12 "$cert/cert.p12" -readpass "$cert/password.txt" -h \$hash -in "\$file" -out "\$file.new" &&
     mv "\$file.new" "\$file" || exit 1
-[ "\$mode" != alters ] || printf X | dd of="\$file" bs=1 seek=4096 conv=notrunc 2>/dev/null
+case \$mode in alters) flip 4096 ;; breaks-signature) flip \$((\$(stat -c %s "\$file") - 20)) ;; appends) echo >>"\$file" ;; esac
 EOF
     chmod +x "$work/sign tools/sign image.sh"
 }
@@ -226,22 +243,32 @@ step_failures() {
     printf 'wrong-pin\n' >"$work/wrong-pin.txt"
     # OpenSC's pkcs11-spy logs every call into the token: one login, no other.
     export PKCS11SPY=$module PKCS11SPY_OUTPUT=$work/spy.log
-    rm -f "$work/spy.log"
-    build_fails "a wrong PIN" "The token refused the PIN in $work/wrong-pin.txt" \
-        signing_token /usr/lib/x86_64-linux-gnu/pkcs11-spy.so "$work/wrong-pin.txt"
-    local logins
-    logins=$(grep -c C_Login "$work/spy.log")
-    if [ "$logins" = 1 ]; then ok "the wrong PIN was tried once"; else fail "the wrong PIN was tried $logins times"; fi
+    local logins expected
+    for expected in 1 0 1; do  # a wrong PIN, the same file again, the file changed
+        rm -f "$work/spy.log"
+        build_fails "a wrong PIN" "The token refused the PIN in $work/wrong-pin.txt" \
+            signing_token /usr/lib/x86_64-linux-gnu/pkcs11-spy.so "$work/wrong-pin.txt"
+        logins=$(cat "$work/spy.log" 2>/dev/null | grep -c C_Login)
+        if [ "$logins" = $expected ]; then ok "the wrong PIN file was tried $expected time(s)"
+        else fail "the wrong PIN file was tried $logins time(s), not $expected"; fi
+        [ "$expected" = 1 ] || echo wrong-pin-2 >"$work/wrong-pin.txt"
+    done
 
     make_signing_command
     mode=fails build_fails "a command that exits 3" "The command exited with 3." signing_command
-    local unsigned_message="carries no Authenticode signature after signing"
+    local unsigned_message="carries no Authenticode signature after signing" other="is not the image that was linked"
     mode=signs-nothing build_fails "a command that exits 0 without signing" "$unsigned_message" signing_command
     mode=signs-another build_fails "a command that signs another file" "$unsigned_message" signing_command
-    mode=alters build_fails "a command that alters the image after signing" "does not match the image's bytes" signing_command
-    mode=signs build_image "the command at a path with spaces" command
+    mode=another-program build_fails "a command that signs another program in its place" "$other" signing_command
+    mode=alters build_fails "a command that alters the image after signing" "$other" signing_command
+    mode=breaks-signature build_fails "a command that breaks the signature" "does not verify with the certificate" signing_command
+    mode=appends build_fails "a command that appends to the signed image" "bytes follow the signature" signing_command
+    mode=sha1 build_fails "a command that signs with SHA-1" "The signature uses SHA1" signing_command
+    mode=signs build_fails "a command that signs with another certificate" "another certificate than LUMIRAN_SIGN_CERT's" \
+        signing_command -DLUMIRAN_SIGN_CERT="$token/cert.pem"
+    mode=signs build_image "the command at a relative path with spaces" command
     if verify "$image" "$work/verify-command.log" "$cert/cert.pem"; then
-        ok "the command at a path with spaces signed the image at a path with spaces"
+        ok "the command at a relative path with spaces signed the image at a path with spaces"
     else fail "the command's image does not verify"; fi
 
     # The unsigned stand-in suite is warned of, a signed payload not.
@@ -277,15 +304,33 @@ step_build() {
     if cmp -s "$image" "$work/signed-first.exe"; then ok "signed twice with one SOURCE_DATE_EPOCH: byte-identical"
     else fail "two signed builds with one SOURCE_DATE_EPOCH differ"; fi
 
-    # Through the token, timestamped by the second server: the first is down.
+    # Through the token, timestamped by the third server: the first stalls, the second is down.
     make_token
     rm -rf "$tsa" && mkdir -p "$tsa" || exit 1
     /usr/bin/python3 "$src/tests/signing/tsa.py" "$tsa" >"$tsa/port" 2>"$tsa/log" &
     trap "kill $!" EXIT
     for _ in $(seq 100); do [ -s "$tsa/port" ] && break; sleep 0.1; done
     build_image "signed through the token" timestamped
-    if grep -rqF "$(<"$token/pin.txt")" "$tree" "$work"/build-*.log*; then fail "the PIN is in the tree or the build's output"
-    else ok "the PIN is nowhere in the tree or the build's output"; fi
+    if [ -s "$tsa/stalled.log" ]; then ok "the stalled server, first in the list, was asked first"
+    else fail "the stalled server, first in the list, was never asked"; fi
+    if [ ! -s "$work/osslsigncode.args" ] ||
+       grep -rqF "$(<"$token/pin.txt")" "$tree" "$work"/build-*.log* "$work/osslsigncode.args"; then
+        fail "the PIN is in the tree, the build's output or osslsigncode's arguments"
+    else ok "the PIN is nowhere in the tree, the build's output or osslsigncode's arguments"; fi
+
+    # Killed outright (the build's process group) right after the image's link.
+    printf '#!/bin/sh\n"$@" || exit\ncase "$*" in *Lumiran-Setup-*) [ -e "%s" ] || { touch "%s"; kill -KILL 0; } ;; esac\n' \
+        "$work/killed" "$work/killed" >"$work/link-then-kill" && chmod +x "$work/link-then-kill" && rm -f "$work/killed"
+    signing_timestamped "$work/build-killed.log" -DCMAKE_CXX_LINKER_LAUNCHER="$work/link-then-kill"
+    setsid -w cmake --build "$tree" --target lumiran_setup >"$work/build-killed.log.build" 2>&1
+    if [ ! -e "$work/killed" ] || { [ -e "$image" ] && ! is_signed "$image"; }; then
+        fail "a build killed right after the link left an unsigned image, or was not killed"
+    fi
+    build_image "the build after the kill" timestamped
+    if verify "$image" "$work/verify-after-kill.log"; then ok "a build killed after the link: the next one signs"
+    else fail "the build after the kill left an image that does not verify"; fi
+    mv "$token/pin.txt" "$token/pin.away" && build "$work/build-no-pin.log" || fail "the PIN file gone breaks a build with nothing to sign"
+    mv "$token/pin.away" "$token/pin.txt"
     finish
 }
 

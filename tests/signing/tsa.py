@@ -1,10 +1,14 @@
 """tsa.py DIR: an RFC 3161 timestamp authority on 127.0.0.1 for the signing
-tests, with a throwaway certificate that it makes in DIR (tsa.pem). Prints its
-port, then answers each request with `openssl ts -reply` until killed."""
+tests, with a throwaway certificate that it makes in DIR (tsa.pem), and a
+stalled one beside it that accepts and never answers (noting each connection
+in DIR/stalled.log). Prints both ports, then answers each request with
+`openssl ts -reply` until killed."""
 import http.server
 import pathlib
+import socket
 import subprocess
 import sys
+import threading
 
 d = pathlib.Path(sys.argv[1])
 (d / "serial").write_text("01\n")
@@ -29,6 +33,15 @@ class Authority(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
+def stall(listener, held=[]):
+    while True:
+        held.append(listener.accept()[0])
+        with open(d / "stalled.log", "a") as log:
+            print("connected", file=log)
+
+
+stalled = socket.create_server(("127.0.0.1", 0))
+threading.Thread(target=stall, args=(stalled,), daemon=True).start()
 server = http.server.HTTPServer(("127.0.0.1", 0), Authority)
-print(server.server_address[1], flush=True)
+print(server.server_address[1], stalled.getsockname()[1], flush=True)
 server.serve_forever()

@@ -81,6 +81,15 @@ if(LUMIRAN_SIGN_COMMAND)
 endif()
 list(LENGTH lumiran_sign_routes lumiran_sign_count)
 if(lumiran_sign_count EQUAL 0)
+  # An option of signing given alone is a way to sign half given: building
+  # unsigned then would hide the mistake until the release is checked.
+  foreach(option LUMIRAN_SIGN_CERT LUMIRAN_SIGN_PASSWORD_FILE LUMIRAN_SIGN_TIMESTAMP_URL)
+    if(${option})
+      message(FATAL_ERROR "${option} is set, but no way to sign is: give LUMIRAN_SIGN_PKCS12, "
+              "LUMIRAN_SIGN_PKCS11_MODULE with LUMIRAN_SIGN_PKCS11_KEY, or LUMIRAN_SIGN_COMMAND, "
+              "or leave ${option} empty.\n")
+    endif()
+  endforeach()
   message(STATUS "Setup image: not signed (no LUMIRAN_SIGN_PKCS12, LUMIRAN_SIGN_PKCS11_... or LUMIRAN_SIGN_COMMAND)")
   # Copied under another name first, so that the image's path never holds half a copy.
   lumiran_setup_image_step("Putting the setup image at ${LUMIRAN_SETUP_IMAGE}"

@@ -188,6 +188,8 @@ step_configure_errors() {
     fi
     configure_fails "two ways of signing at once" "The image is signed in one way only" \
         "LUMIRAN_SIGN_PKCS12, and LUMIRAN_SIGN_PKCS11_MODULE" -DLUMIRAN_SIGN_PKCS12="$p12" -DLUMIRAN_SIGN_PKCS11_MODULE="$p12"
+    configure_fails "a certificate and no way to sign" "LUMIRAN_SIGN_CERT is set, but no way to sign is" "" \
+        -DLUMIRAN_SIGN_CERT="$cert/cert.pem"
     configure_fails "a command without @FILE@" "LUMIRAN_SIGN_COMMAND has no @FILE@" "" -DLUMIRAN_SIGN_COMMAND="sh;-c;true"
     configure_fails "a version with two numbers" 'LUMIRAN_VERSION: "2.2" is not a version' "" -DLUMIRAN_VERSION=2.2
     finish

@@ -297,7 +297,7 @@ def main():
         print("Warning: the notices of %s could not be found; %s names their archives and says so. "
               "Add the notices by hand before publishing." % (", ".join(p["name"] for p in unknown),
                                                                notices_path), file=sys.stderr)
-    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    epoch = os.environ.get("SOURCE_DATE_EPOCH") or None
     when = datetime.datetime.fromtimestamp(int(epoch), datetime.timezone.utc) if epoch else \
         datetime.datetime.now(datetime.timezone.utc)
     timestamp = when.strftime("%Y-%m-%dT%H:%M:%SZ")

@@ -10,8 +10,8 @@ after it:
 What is in the image is read from the linker's map (-Wl,-Map=): a runtime
 archive counts when a member of it put bytes into the image, so a library
 that the link only searched, or whose members --gc-sections dropped whole,
-is not named. Both files are written only when their content changes, and
-depend on nothing but their inputs and SOURCE_DATE_EPOCH.
+is not named. Both files are written only when their content changes; with
+SOURCE_DATE_EPOCH set they depend on nothing but their inputs.
 
 Usage: release_files.py --image IMAGE --map MAP --payload EXE --version X.Y.Z
                         --compiler CXX [--own DIR]...
@@ -32,7 +32,8 @@ import uuid
 GCC_LICENCE = "GPL-3.0-or-later WITH GCC-exception-3.1"
 
 # The runtime's parts, told apart by archive or object name. The mingw-w64
-# package holds both its runtime and winpthreads, which are licensed apart.
+# package holds both its runtime and winpthreads, which are licensed apart;
+# the runtime is also its import libraries, whatever their names.
 PARTS = [
     (r"lib(win)?pthread(\.dll)?\.a", "winpthreads", "MIT", "mingw"),
     (r"lib(std|sup)c\+\+\.a", "libstdc++", GCC_LICENCE, "gcc"),
@@ -127,6 +128,8 @@ def components(files, compiler):
         name = os.path.basename(path)
         part, licence, family = next((p, l, f) for pattern, p, l, f in PARTS if re.fullmatch(pattern, name))
         package = packages.get(path)
+        if family == "mingw" and package and not package[0].startswith("mingw-w64"):
+            part, licence = package[0], None  # a library of another package: its copyright file tells
         record = found.setdefault(part, dict(name=part, licence=licence, archives=[], package=package,
                                              family=family))
         record["archives"].append(path)
@@ -187,7 +190,7 @@ def notices(image_name, parts):
     for part in parts:
         origin = "Debian package %s %s" % part["package"][:2] if part["package"] else "version %s" % (
             part["version"] or "unknown")
-        lines.append("  %s (%s): %s" % (part["name"], origin, part["licence"]))
+        lines.append("  %s (%s): %s" % (part["name"], origin, part["licence"] or "see below"))
     lines += ["", "Linked from:"] + ["  " + a for p in parts for a in p["archives"]]
     texts, unknown = {}, []
     for part in parts:
@@ -234,17 +237,19 @@ def notices(image_name, parts):
 
 def bill_of_materials(image, image_digest, version, payload, parts, timestamp):
     image_ref = "setup-image"
-    bom_components = [dict(
-        {"type": "application", "bom-ref": "payload", "name": "Lumiran.exe"},
-        **({"version": version_resource(payload)} if version_resource(payload) else {}),
-        hashes=[{"alg": "SHA-256", "content": sha256(payload)}],
-        properties=[{"name": "lumiran:relationship", "value": "contained: installed by the setup image"}])]
+    embedded = {"type": "application", "bom-ref": "payload", "name": "Lumiran.exe"}
+    if version_resource(payload):
+        embedded["version"] = version_resource(payload)
+    embedded["hashes"] = [{"alg": "SHA-256", "content": sha256(payload)}]
+    embedded["properties"] = [{"name": "lumiran:relationship", "value": "contained: installed by the setup image"}]
+    bom_components = [embedded]
     for part in parts:
-        licence = {"expression": part["licence"]} if " " in part["licence"] else {"license": {"id": part["licence"]}}
         record = {"type": "library", "bom-ref": "runtime:" + part["name"].replace(" ", "-"), "name": part["name"]}
         if part["version"]:
             record["version"] = part["version"]
-        record["licenses"] = [licence]
+        if part["licence"]:
+            record["licenses"] = [{"expression": part["licence"]} if " " in part["licence"] else
+                                  {"license": {"id": part["licence"]}}]
         if part["package"]:
             package, package_version, arch = part["package"]
             record["purl"] = "pkg:deb/debian/%s@%s?arch=%s" % (package, package_version, arch)
@@ -316,4 +321,15 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except Exception:
+        # An image without its files must not look built: the next build
+        # links it again and writes them.
+        image = sys.argv[sys.argv.index("--image") + 1]
+        for path in (image, os.path.splitext(image)[0] + ".notices.txt", os.path.splitext(image)[0] + ".cdx.json"):
+            if os.path.exists(path):
+                os.remove(path)
+        print("Writing the notices and the bill of materials failed; no image is left at %s" % image,
+              file=sys.stderr)
+        raise

@@ -8,7 +8,7 @@ WIN := build/win64
 MAKEFLAGS += --no-print-directory
 
 # Debian packages the build, the tests and the demo need.
-PACKAGES := cmake make g++ googletest libgtest-dev \
+PACKAGES := cmake make g++ googletest libgtest-dev python3 python3-jsonschema \
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei \
     liblnk-utils icoutils libimage-exiftool-perl python3-pil python3-matplotlib \

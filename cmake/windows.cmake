@@ -44,6 +44,10 @@ include(resources/resources.cmake)
 # Optional Authenticode signing of the setup image.
 include(cmake/signing.cmake)
 
+# The notices and the bill of materials beside the image, of the signed file.
+include(cmake/release_files.cmake)
+lumiran_add_release_files(${LUMIRAN_SETUP_IMAGE} lumiran_setup_unsigned lumiran_setup ${LUMIRAN_BUILD_VERSION})
+
 # A publisher's build machine has the cross compiler and nothing else: the
 # tests, and GoogleTest's sources, Wine and the tools they need, stay out.
 if(NOT LUMIRAN_TESTS)
@@ -64,6 +68,8 @@ set(LUMIRAN_OTHER_VERSION 10.20.300)
 lumiran_add_core(lumiran_core_other ${LUMIRAN_OTHER_VERSION})
 lumiran_add_setup_image(lumiran_setup_other ${LUMIRAN_OTHER_VERSION} lumiran_core_other
                         ${CMAKE_BINARY_DIR}/other-version)
+lumiran_add_release_files(${CMAKE_BINARY_DIR}/other-version/Lumiran-Setup-${LUMIRAN_OTHER_VERSION}-x64.exe
+                          lumiran_setup_other lumiran_setup_other ${LUMIRAN_OTHER_VERSION})
 
 # The image read by independent tools, and the end-to-end scenarios.
 include(tests/image/tests.cmake)

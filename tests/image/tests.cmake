@@ -22,8 +22,13 @@ add_test(NAME image.pe
           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
 add_test(NAME image.payload
   COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/payload_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_PAYLOAD})
+# The notices and the bill of materials beside the image (cmake/release_files.cmake).
+add_test(NAME image.release_files
+  COMMAND ${LUMIRAN_PYTHON} ${LUMIRAN_IMAGE_TEST_DIR}/release_files_test.py ${LUMIRAN_IMAGE} ${LUMIRAN_PAYLOAD}
+          ${LUMIRAN_BUILD_VERSION} ${CMAKE_BINARY_DIR}/lumiran_setup_unsigned.map ${CMAKE_SOURCE_DIR}/cmake/release_files.py
+          ${CMAKE_SOURCE_DIR}/third_party/cyclonedx)
 set_tests_properties(image.resources image.icon image.version image.version_other image.manifest image.pe
-  image.payload PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+  image.payload image.release_files PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 
 # LUMIRAN_VERSION: values the check that the configuration makes refuses,
 # each with a message naming the variable, the value and the form.

@@ -23,6 +23,7 @@
 #   build             unsigned, signed, unsigned, signed again: switching
 #                     signing on and off replaces the image, and both kinds are
 #                     reproducible (SOURCE_DATE_EPOCH fixes the signing time);
+#                     the bill of materials beside each carries its hash;
 #                     the second signing takes the key from a PKCS#12 file
 #                     without a password, with an empty password file; last,
 #                     through the token, timestamped by the third of three
@@ -144,6 +145,12 @@ security_directory() {
     x86_64-w64-mingw32-objdump -p "$1" | awk '$1 == "Entry" && $2 == "4" { print $3, $4 }'
 }
 is_signed() { [ "$(security_directory "$1")" != "0000000000000000 00000000" ]; }
+# The image's SHA-256 as the bill of materials beside it states it, and as it is.
+bom_hash_matches() {
+    local stated
+    stated=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["metadata"]["component"]["hashes"][0]["content"])' \
+             "${image%.exe}.cdx.json") && [ "$stated" = "$(sha256sum "$image" | cut -d' ' -f1)" ]
+}
 verify() {  # verify IMAGE LOG [CA]: against CA (the token's certificate) and the TSA's
     osslsigncode verify -CAfile "${3:-$token/cert.pem}" -TSA-CAfile "$tsa/tsa.pem" -in "$1" >"$2" 2>&1
     grep -q "^Signature verification: ok" "$2"
@@ -295,11 +302,15 @@ step_build() {
     build_image "signed image" on
     if is_signed "$image"; then ok "signing on: the image carries a certificate table"
     else fail "signing on: the image has no certificate table"; fi
+    if bom_hash_matches; then ok "signing on: the bill of materials carries the signed image's hash"
+    else fail "signing on: the bill of materials does not carry the signed image's hash"; fi
     cp "$image" "$work/signed-first.exe" || exit 1
 
     build_image "unsigned again" off
     if cmp -s "$image" "$unsigned"; then ok "signing off: the image is the unsigned one again, byte for byte"
     else fail "signing off: the image differs from the first unsigned build"; fi
+    if bom_hash_matches; then ok "signing off: the bill of materials carries the unsigned image's hash again"
+    else fail "signing off: the bill of materials does not carry the unsigned image's hash"; fi
 
     # The same key without a password makes the same signature.
     build_image "signed again, without a password" on_without_password

@@ -12,26 +12,30 @@ if(NOT LUMIRAN_PYTHON3)
 endif()
 
 # IMAGE, the final file of a setup image of VERSION that LINK_TARGET links
-# (lumiran_add_setup_image) and the target STEP puts at its path (the link
-# itself, or the signing step): the link writes a map, and the files are
-# written from it once the image is final, and again whenever it changes. The
-# script rewrites a file only when its content changes; a stamp of its own
-# tells the build it has run.
+# (lumiran_add_setup_image) and the target STEP puts at its path: the link
+# itself, or the custom target of the signing step. The link writes a map,
+# and the files are written from it once the image is final, as part of STEP,
+# so that building STEP builds them too. The script rewrites a file only when
+# its content changes.
 function(lumiran_add_release_files image link_target step version)
   set(map ${CMAKE_BINARY_DIR}/${link_target}.map)
   set(script ${CMAKE_SOURCE_DIR}/cmake/release_files.py)
-  set(stamp ${CMAKE_BINARY_DIR}/${link_target}.release-files)
-  string(REGEX REPLACE "\\.exe$" "" stem "${image}")
   get_filename_component(name "${image}" NAME)
   target_link_options(${link_target} PRIVATE -Wl,-Map=${map})
-  add_custom_command(OUTPUT ${stamp}
-    BYPRODUCTS ${stem}.notices.txt ${stem}.cdx.json
-    COMMAND ${LUMIRAN_PYTHON3} ${script} --image ${image} --map ${map}
-            --payload ${LUMIRAN_PAYLOAD} --version ${version} --compiler ${CMAKE_CXX_COMPILER}
-            --own ${CMAKE_SOURCE_DIR} --own ${CMAKE_BINARY_DIR}
-    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-    DEPENDS ${step} ${image} ${script}
-    COMMENT "Writing the third-party notices and the bill of materials of ${name}"
-    VERBATIM)
-  add_custom_target(${link_target}_release_files ALL DEPENDS ${stamp})
+  set(write ${LUMIRAN_PYTHON3} ${script} --image ${image} --map ${map} --payload ${LUMIRAN_PAYLOAD}
+            --version ${version} --compiler ${CMAKE_CXX_COMPILER}
+            --own ${CMAKE_SOURCE_DIR} --own ${CMAKE_BINARY_DIR})
+  set(comment "Writing the third-party notices and the bill of materials of ${name}")
+  if(step STREQUAL link_target)
+    add_custom_command(TARGET ${step} POST_BUILD COMMAND ${write} COMMENT "${comment}" VERBATIM)
+    set_property(TARGET ${step} APPEND PROPERTY LINK_DEPENDS ${script})
+  else()
+    # A stamp of its own tells the build that the files are up to date.
+    string(REGEX REPLACE "\\.exe$" "" stem "${image}")
+    set(stamp ${CMAKE_BINARY_DIR}/${link_target}.release-files)
+    add_custom_command(OUTPUT ${stamp} BYPRODUCTS ${stem}.notices.txt ${stem}.cdx.json
+      COMMAND ${write} COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+      DEPENDS ${image} ${script} COMMENT "${comment}" VERBATIM)
+    target_sources(${step} PRIVATE ${stamp})
+  endif()
 endfunction()

@@ -1,7 +1,10 @@
 // The entry point's body: start-up order, dispatch and the exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include "core/modes.h"
 #include "tests/host/fake_platform.h"
@@ -99,11 +102,11 @@ TEST_F(Setup, InstanceReachesThePayloadLookup) {
               (std::vector<std::wstring>{L"4194304", L"201"}));
 }
 
-TEST_F(Setup, TheLockIsTakenBeforeEitherModeAndLetGoAfterIt) {
+TEST_F(Setup, TheAccountIsCheckedAndTheLockTakenBeforeEitherModeAndLetGoAfterIt) {
     EXPECT_EQ(RunSetup(Module(), L"/S"), 0);
     Ops ops = fake::Ops();
-    EXPECT_EQ(Ops(ops.begin() + 3, ops.begin() + 6),
-              (Ops{"CreateNamedMutex", "TryTakeMutex", "GetKnownFolderPath"}));
+    EXPECT_EQ(Ops(ops.begin() + 3, ops.begin() + 8), (Ops{"ReadProcessUser", "ReadProcessElevation", "CreateNamedMutex",
+                                                          "TryTakeMutex", "GetKnownFolderPath"}));
     EXPECT_EQ(Ops(ops.end() - 4, ops.end()),
               (Ops{"ShellExecuteFile", "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
     EXPECT_EQ(fake::CallsOf("CreateNamedMutex").at(0).args, (Args{L"Local\\LumiranSetup"}));
@@ -112,7 +115,7 @@ TEST_F(Setup, TheLockIsTakenBeforeEitherModeAndLetGoAfterIt) {
     fake::Fake().script.messageBoxAnswer = 7;  // IDNO
     EXPECT_EQ(RunSetup(Module(), L"/uninstall"), 0);
     ops = fake::Ops();
-    EXPECT_EQ(Ops(ops.begin() + 3, ops.end()), (Ops{"CreateNamedMutex", "TryTakeMutex", "ShowMessageBox",
+    EXPECT_EQ(Ops(ops.begin() + 5, ops.end()), (Ops{"CreateNamedMutex", "TryTakeMutex", "ShowMessageBox",
                                                     "ReleaseTakenMutex", "CloseMutex", "UninitializeCom"}));
 }
 
@@ -138,10 +141,81 @@ TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {
         if (c.caption != nullptr) expected.push_back("ShowMessageBox");
         expected.push_back("UninitializeCom");
         const Ops ops = fake::Ops();
-        EXPECT_EQ(Ops(ops.begin() + 3, ops.end()), expected);
+        EXPECT_EQ(Ops(ops.begin() + 5, ops.end()), expected);
         if (c.caption != nullptr) {
             EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args,
                       (Args{L"另一个 Lumiran 安装或卸载程序正在运行，请等它结束后再试。", c.caption, L"48"}));
+        }
+    }
+}
+
+// What the token, the session and the account lookup say, and whether the
+// run goes ahead; a refused run shows a box only where someone can see it.
+TEST_F(Setup, OnlyARunForTheSessionsUserGoesAhead) {
+    const platform::ProcessUser user = {true, L"S-1-5-21-1-2-3-1001"}, userUnread = {false, L""};
+    const platform::AccountName u1 = {true, L"u1", L"PC"}, admin = {true, L"admin", L"PC"};
+    const platform::Elevation plain = {true, false}, elevated = {true, true};
+    const platform::SessionId session1 = {true, 1};
+    struct Case {
+        const char* what;
+        platform::ProcessUser user;
+        platform::Elevation elevation;
+        platform::AccountName account, sessionUser;
+        platform::SessionId session;
+        bool refused, box;
+    };
+    const Case cases[] = {
+        {"LocalSystem", {true, L"S-1-5-18"}, elevated, {}, {}, session1, true, false},
+        {"LocalService", {true, L"S-1-5-19"}, plain, {}, {}, session1, true, false},
+        {"NetworkService", {true, L"S-1-5-20"}, elevated, {}, {}, session1, true, false},
+        {"elevated, another user's session", user, elevated, admin, u1, session1, true, true},
+        {"elevated, same name, another domain", user, elevated, u1, {true, L"u1", L"CORP"}, session1, true, true},
+        {"elevated in session 0", user, elevated, admin, u1, {true, 0}, true, false},
+        {"elevated, session unknown", user, elevated, admin, u1, {}, true, false},
+        {"elevated, the session's user", user, elevated, {true, L"U1", L"pc"}, u1, session1, false, false},
+        {"not elevated, another user's session", user, plain, admin, u1, session1, false, false},
+        {"elevated, nobody logged on", user, elevated, admin, {true, L"", L""}, {true, 0}, false, false},
+        {"elevated, session user unread", user, elevated, admin, {}, session1, false, false},
+        {"elevated, account unread", user, elevated, {}, u1, session1, false, false},
+        {"elevation unread", user, {}, admin, u1, session1, false, false},
+        {"token user unread", userUnread, elevated, admin, u1, session1, false, false},
+    };
+    for (const Case& c : cases) {
+        for (const wchar_t* commandLine : {L"", L"/S", L"/uninstall", L"/uninstall /S"}) {
+            SCOPED_TRACE(std::string(c.what) + " " + ::testing::PrintToString(std::wstring(commandLine)));
+            Reset();
+            fake::Script& script = fake::Fake().script;
+            script.processUser = c.user;
+            script.elevation = c.elevation;
+            script.account = c.account;
+            script.sessionUser = c.sessionUser;
+            script.sessionId = c.session;
+            script.dialogAnswer = {0, 2, false};  // an install that goes ahead is cancelled
+            script.messageBoxAnswer = 7;          // and an uninstall declined
+            const int code = RunSetup(Module(), commandLine);
+            EXPECT_EQ(fake::CallsOf("CreateNamedMutex").empty(), c.refused);
+            if (!c.refused) {
+                EXPECT_EQ(code, 0);
+                continue;
+            }
+            EXPECT_EQ(code, 50);
+            const bool interactive = commandLine == std::wstring() || commandLine == std::wstring(L"/uninstall");
+            const std::vector<fake::Call> boxes = fake::CallsOf("ShowMessageBox");
+            ASSERT_EQ(boxes.size(), c.box && interactive ? 1u : 0u);
+            const std::set<std::string> facts = {"ReadProcessUser", "ReadProcessElevation", "ReadSessionUser",
+                                                 "LookupAccountOfSid", "ReadProcessSessionId"};
+            const Ops ops = fake::Ops();
+            Ops rest;  // nothing but the facts, the box and the end of COM
+            std::copy_if(ops.begin() + 3, ops.end(), std::back_inserter(rest),
+                         [&](const std::string& op) { return facts.count(op) == 0; });
+            EXPECT_EQ(rest, boxes.empty() ? (Ops{"UninitializeCom"}) : (Ops{"ShowMessageBox", "UninitializeCom"}));
+            if (boxes.empty()) continue;
+            EXPECT_EQ(boxes[0].args,
+                      (Args{L"此 Lumiran 安装程序正以另一个帐户运行，不会为当前登录的用户安装或卸载 Lumiran。\n\n运行帐户：" +
+                                c.account.domain + L"\\" + c.account.name + L"\n当前登录的用户：" +
+                                c.sessionUser.domain + L"\\" + c.sessionUser.name +
+                                L"\n\n请以当前登录的用户身份直接启动它，不要选择“以管理员身份运行”。",
+                            commandLine[0] == L'/' ? L"卸载 Lumiran" : L"Lumiran 安装失败", L"16"}));
         }
     }
 }

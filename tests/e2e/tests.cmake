@@ -4,11 +4,8 @@ set_target_properties(e2e_driver PROPERTIES OUTPUT_NAME e2e-driver RUNTIME_OUTPU
 target_link_libraries(e2e_driver PRIVATE user32 advapi32 ole32 shell32 uuid)
 target_link_options(e2e_driver PRIVATE ${LUMIRAN_UNICODE_ENTRY})
 
-# A stand-in for the system's wtsapi32.dll that names another session user
-# (refuse_other_account.sh).
-add_library(e2e_wtsapi32 SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/other_session_user.cpp)
-set_target_properties(e2e_wtsapi32 PROPERTIES PREFIX "" OUTPUT_NAME wtsapi32
-                                              RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
+add_library(e2e_wtsapi32 SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/other_session_user.cpp)  # refuse_other_account
+set_target_properties(e2e_wtsapi32 PROPERTIES PREFIX "" OUTPUT_NAME wtsapi32 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
 add_dependencies(e2e_driver e2e_wtsapi32)
 
 # Each scenario is a script of its own, in a fresh prefix; they need an X

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <set>
 
 #include "core/modes.h"
 #include "tests/host/fake_platform.h"
@@ -149,73 +148,54 @@ TEST_F(Setup, WhileAnotherRunHoldsTheLockNoModeRuns) {
     }
 }
 
-// What the token, the session and the account lookup say, and whether the
-// run goes ahead; a refused run shows a box only where someone can see it.
+// What the token, the session and the account lookup say (-1: unread), and
+// whether the run goes ahead; a refused one has a box only where it is seen.
 TEST_F(Setup, OnlyARunForTheSessionsUserGoesAhead) {
-    const platform::ProcessUser user = {true, L"S-1-5-21-1-2-3-1001"}, userUnread = {false, L""};
-    const platform::AccountName u1 = {true, L"u1", L"PC"}, admin = {true, L"admin", L"PC"};
-    const platform::Elevation plain = {true, false}, elevated = {true, true};
-    const platform::SessionId session1 = {true, 1};
-    struct Case {
-        const char* what;
-        platform::ProcessUser user;
-        platform::Elevation elevation;
-        platform::AccountName account, sessionUser;
-        platform::SessionId session;
-        bool refused, box;
-    };
-    const Case cases[] = {
-        {"LocalSystem", {true, L"S-1-5-18"}, elevated, {}, {}, session1, true, false},
-        {"LocalService", {true, L"S-1-5-19"}, plain, {}, {}, session1, true, false},
-        {"NetworkService", {true, L"S-1-5-20"}, elevated, {}, {}, session1, true, false},
-        {"elevated, another user's session", user, elevated, admin, u1, session1, true, true},
-        {"elevated, same name, another domain", user, elevated, u1, {true, L"u1", L"CORP"}, session1, true, true},
-        {"elevated in session 0", user, elevated, admin, u1, {true, 0}, true, false},
-        {"elevated, session unknown", user, elevated, admin, u1, {}, true, false},
-        {"elevated, the session's user", user, elevated, {true, L"U1", L"pc"}, u1, session1, false, false},
-        {"not elevated, another user's session", user, plain, admin, u1, session1, false, false},
-        {"elevated, nobody logged on", user, elevated, admin, {true, L"", L""}, {true, 0}, false, false},
-        {"elevated, session user unread", user, elevated, admin, {}, session1, false, false},
-        {"elevated, account unread", user, elevated, {}, u1, session1, false, false},
-        {"elevation unread", user, {}, admin, u1, session1, false, false},
-        {"token user unread", userUnread, elevated, admin, u1, session1, false, false},
-    };
-    for (const Case& c : cases) {
-        for (const wchar_t* commandLine : {L"", L"/S", L"/uninstall", L"/uninstall /S"}) {
-            SCOPED_TRACE(std::string(c.what) + " " + ::testing::PrintToString(std::wstring(commandLine)));
+    enum Outcome { kAhead, kRefused, kRefusedWithBox };
+    // An unread name is no fact, whatever it holds.
+    const platform::AccountName u1{true, L"u1", L"PC"}, admin{true, L"admin", L"PC"}, unread{false, L"u2", L"PC"};
+    const wchar_t* const user = L"S-1-5-21-1-2-3-1001";
+    const struct {
+        const wchar_t* sid;  // null: unread
+        int elevated;
+        platform::AccountName account, session;
+        int sessionId;
+        Outcome outcome;
+    } cases[] = {{L"S-1-5-18", 1, unread, unread, 0, kRefused}, {L"S-1-5-19", 0, unread, unread, 1, kRefused},
+                 {L"S-1-5-20", 1, unread, unread, 1, kRefused}, {user, 1, admin, u1, 1, kRefusedWithBox},
+                 {user, 1, u1, {true, L"u1", L"CORP"}, 1, kRefusedWithBox}, {user, 1, admin, u1, 0, kRefused},
+                 {user, 1, admin, u1, -1, kRefused}, {user, 1, {true, L"U1", L"pc"}, u1, 1, kAhead},
+                 {user, 0, admin, u1, 1, kAhead}, {user, 1, admin, {true, L"", L""}, 0, kAhead},
+                 {user, 1, admin, unread, 1, kAhead}, {user, 1, unread, u1, 1, kAhead},
+                 {user, -1, admin, u1, 1, kAhead}, {nullptr, 1, admin, u1, 1, kAhead}};
+    for (const auto& c : cases) {
+        for (const std::wstring commandLine : {L"", L"/S", L"/uninstall", L"/uninstall /S"}) {
+            SCOPED_TRACE(::testing::PrintToString(std::wstring(c.sid ? c.sid : L"-") + L" " + c.account.name + L" " +
+                                                  c.session.name + L" " + commandLine));
             Reset();
             fake::Script& script = fake::Fake().script;
-            script.processUser = c.user;
-            script.elevation = c.elevation;
+            script.processUser = {c.sid != nullptr, c.sid ? c.sid : L""};
+            script.elevation = {c.elevated >= 0, c.elevated == 1};
             script.account = c.account;
-            script.sessionUser = c.sessionUser;
-            script.sessionId = c.session;
-            script.dialogAnswer = {0, 2, false};  // an install that goes ahead is cancelled
-            script.messageBoxAnswer = 7;          // and an uninstall declined
-            const int code = RunSetup(Module(), commandLine);
-            EXPECT_EQ(fake::CallsOf("CreateNamedMutex").empty(), c.refused);
-            if (!c.refused) {
-                EXPECT_EQ(code, 0);
-                continue;
-            }
-            EXPECT_EQ(code, 50);
-            const bool interactive = commandLine == std::wstring() || commandLine == std::wstring(L"/uninstall");
-            const std::vector<fake::Call> boxes = fake::CallsOf("ShowMessageBox");
-            ASSERT_EQ(boxes.size(), c.box && interactive ? 1u : 0u);
-            const std::set<std::string> facts = {"ReadProcessUser", "ReadProcessElevation", "ReadSessionUser",
-                                                 "LookupAccountOfSid", "ReadProcessSessionId"};
+            script.sessionUser = c.session;
+            script.sessionId = {c.sessionId >= 0, static_cast<std::uint32_t>(c.sessionId)};
+            script.dialogAnswer = {0, 2, false};  // an install that goes ahead is cancelled,
+            script.messageBoxAnswer = 7;          // an uninstall declined
+            EXPECT_EQ(RunSetup(Module(), commandLine.c_str()), c.outcome == kAhead ? 0 : 50);
+            EXPECT_EQ(fake::CallsOf("CreateNamedMutex").size(), c.outcome == kAhead ? 1u : 0u);
+            if (c.outcome == kAhead) continue;
+            const bool box = c.outcome == kRefusedWithBox && commandLine.find(L"/S") == std::wstring::npos;
+            Ops rest;  // after the start-up and the facts: the box, if any, and the end of COM
             const Ops ops = fake::Ops();
-            Ops rest;  // nothing but the facts, the box and the end of COM
             std::copy_if(ops.begin() + 3, ops.end(), std::back_inserter(rest),
-                         [&](const std::string& op) { return facts.count(op) == 0; });
-            EXPECT_EQ(rest, boxes.empty() ? (Ops{"UninitializeCom"}) : (Ops{"ShowMessageBox", "UninitializeCom"}));
-            if (boxes.empty()) continue;
-            EXPECT_EQ(boxes[0].args,
-                      (Args{L"此 Lumiran 安装程序正以另一个帐户运行，不会为当前登录的用户安装或卸载 Lumiran。\n\n运行帐户：" +
-                                c.account.domain + L"\\" + c.account.name + L"\n当前登录的用户：" +
-                                c.sessionUser.domain + L"\\" + c.sessionUser.name +
+                         [](const std::string& op) { return op.rfind("Read", 0) != 0 && op != "LookupAccountOfSid"; });
+            EXPECT_EQ(rest, box ? (Ops{"ShowMessageBox", "UninitializeCom"}) : (Ops{"UninitializeCom"}));
+            if (!box) continue;
+            EXPECT_EQ(fake::CallsOf("ShowMessageBox").at(0).args,
+                      (Args{L"此 Lumiran 安装程序正以另一个帐户运行，不会为当前登录的用户安装或卸载 Lumiran。\n\n运行帐户：PC\\" +
+                                c.account.name + L"\n当前登录的用户：" + c.session.domain + L"\\" + c.session.name +
                                 L"\n\n请以当前登录的用户身份直接启动它，不要选择“以管理员身份运行”。",
-                            commandLine[0] == L'/' ? L"卸载 Lumiran" : L"Lumiran 安装失败", L"16"}));
+                            commandLine.empty() ? L"Lumiran 安装失败" : L"卸载 Lumiran", L"16"}));
         }
     }
 }

@@ -32,8 +32,9 @@ refused() {  # refused NAME CAPTION|- EXE [ARG...]: "-" for a silent run
 }
 
 before=$(note_state)
-refused "install, silent" - "$SETUP_EXE" /S
-refused install "$INSTALL_FAILED_CAPTION" "$SETUP_EXE"
+setup_exe="Z:${SETUP_EXE//\//\\}"  # Wine 10's runas takes no Unix path
+refused "install, silent" - "$setup_exe" /S
+refused install "$INSTALL_FAILED_CAPTION" "$setup_exe"
 expect "install refused: nothing changed" "$(diff <(echo "$before") <(note_state))" ""
 
 install_quietly

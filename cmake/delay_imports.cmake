@@ -13,7 +13,7 @@
 set(LUMIRAN_DELAY_DIR ${CMAKE_BINARY_DIR}/delay)
 file(MAKE_DIRECTORY ${LUMIRAN_DELAY_DIR})
 set(LUMIRAN_DELAY_LIBS "")
-foreach(dll advapi32 ole32 shell32 user32)
+foreach(dll advapi32 ole32 shell32 user32 wtsapi32)
   find_library(LUMIRAN_IMPLIB_${dll} NAMES ${dll} REQUIRED NO_CACHE)
   set(def ${LUMIRAN_DELAY_DIR}/${dll}.def)
   set(lib ${LUMIRAN_DELAY_DIR}/lib${dll}-delay.a)

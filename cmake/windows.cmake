@@ -3,6 +3,7 @@
 enable_language(RC)
 
 add_library(lumiran_platform STATIC
+  platform/win32/accounts.cpp
   platform/win32/files.cpp
   platform/win32/known_folders.cpp
   platform/win32/mutex.cpp
@@ -24,7 +25,7 @@ if(NOT LUMIRAN_DLLTOOL_RESULT EQUAL 0)
   message(FATAL_ERROR "dlltool could not make ${LUMIRAN_COMCTL32_IMPLIB} from cmake/comctl32.def.")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/comctl32.def)
-target_link_libraries(lumiran_platform PUBLIC ole32 shell32 ${LUMIRAN_COMCTL32_IMPLIB} advapi32 user32 uuid)
+target_link_libraries(lumiran_platform PUBLIC ole32 shell32 ${LUMIRAN_COMCTL32_IMPLIB} advapi32 user32 wtsapi32 uuid)
 
 # What ships (the setup image and the stand-in suite it embeds) is linked
 # without symbols and without unreferenced sections. Sections aligned to the

@@ -14,8 +14,9 @@ int RunUninstall(bool silent);
 
 // Everything wWinMain does: DLL search, COM, common controls, switches,
 // the setup lock, one mode, COM shut down. commandLine may be null.
-// kExitSetupBusy (1618) without running a mode when another install or
-// uninstall holds the lock.
+// kExitOtherAccount (50) without taking the lock when the run is for another
+// account than the session's user; kExitSetupBusy (1618) without running a
+// mode when another install or uninstall holds the lock.
 int RunSetup(platform::ModuleHandle instance, const wchar_t* commandLine);
 
 }  // namespace lumiran

@@ -83,4 +83,18 @@ inline constexpr const wchar_t* kSetupBusyText =
 // which deployment tools (Intune, Configuration Manager, winget) retry.
 inline constexpr int kExitSetupBusy = 1618;
 
+// This run's account is not the session's user: it would install for an
+// account nobody sits at. Shown under the caption of this run's mode, the
+// text, then each label followed by its account (DOMAIN\name), then the advice.
+inline constexpr const wchar_t* kOtherAccountText =
+    L"此 Lumiran 安装程序正以另一个帐户运行，不会为当前登录的用户安装或卸载 Lumiran。";
+inline constexpr const wchar_t* kOtherAccountRunAsLabel = L"\n\n运行帐户：";
+inline constexpr const wchar_t* kOtherAccountSessionLabel = L"\n当前登录的用户：";
+inline constexpr const wchar_t* kOtherAccountAdvice =
+    L"\n\n请以当前登录的用户身份直接启动它，不要选择“以管理员身份运行”。";
+// The exit code of a run refused for that, in either mode: ERROR_NOT_SUPPORTED.
+// Neither success nor a reason to retry for a deployment tool: the run needs
+// another context (the user's own), not another try.
+inline constexpr int kExitOtherAccount = 50;
+
 }  // namespace lumiran

@@ -83,6 +83,40 @@ struct CreatedMutex {
 void ReleaseTakenMutex(MutexHandle mutex);  // ReleaseMutex
 void CloseMutex(MutexHandle mutex);         // CloseHandle
 
+// Who this process runs as, and who is logged on to its session. Each
+// record says whether the fact could be read at all.
+struct ProcessUser {
+    bool read = false;
+    std::wstring sid;  // as text, "S-1-5-18"
+};
+// The process token's user (OpenProcessToken, GetTokenInformation(TokenUser),
+// ConvertSidToStringSidW).
+[[nodiscard]] ProcessUser ReadProcessUser();
+struct Elevation {
+    bool read = false;
+    bool elevated = false;
+};
+// GetTokenInformation(TokenElevation) of the process token.
+[[nodiscard]] Elevation ReadProcessElevation();
+struct AccountName {
+    bool read = false;
+    std::wstring name;
+    std::wstring domain;
+};
+// LookupAccountSidW on this computer of a SID given as text.
+[[nodiscard]] AccountName LookupAccountOfSid(const std::wstring& sid);
+// WTSQuerySessionInformationW, WTSUserName then WTSDomainName, for this
+// process's session: an empty name when nobody is logged on to it.
+[[nodiscard]] AccountName ReadSessionUser();
+struct SessionId {
+    bool read = false;
+    std::uint32_t id = 0;
+};
+// ProcessIdToSessionId of this process.
+[[nodiscard]] SessionId ReadProcessSessionId();
+// CompareStringOrdinal ignoring case: the way Windows compares account names.
+[[nodiscard]] bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b);
+
 // Raw data resources of a module: the bytes in place, or {nullptr, 0}.
 struct ResourceBytes {
     const void* data;

@@ -7,6 +7,7 @@
 //   run [--timeout=MS] EXE [ARG...]   start, wait; print every visible top-level
 //                                     window the process showed, then "exit N"
 //   run-line [--timeout=MS] CMDLINE   the same with a command line as it stands
+//   run-elevated EXE [ARG...]         the same through the shell's runas verb
 //   start EXE [ARG...]                start without waiting; print the process id
 //   wait-window CLASS [TITLE]         wait until such a top-level window exists
 //   wait-gone CLASS [TITLE]           wait until no such window exists
@@ -42,6 +43,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -171,6 +173,21 @@ bool Start(std::wstring commandLine, PROCESS_INFORMATION& process) {
                             &startup, &process) != FALSE;
 }
 
+// "Run as administrator": Wine gives a process started with the runas verb
+// its full token, as Windows does once the consent prompt has been answered.
+bool StartElevated(const std::wstring& file, const std::wstring& parameters, PROCESS_INFORMATION& process) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&info) || info.hProcess == nullptr) return false;
+    process = {info.hProcess, nullptr, ::GetProcessId(info.hProcess), 0};
+    return true;
+}
+
 // Visible top-level windows of one process, in the order first seen. A
 // window counts again when its handle comes back with another class or title,
 // as Wine may hand a freed handle to the next window. One on its way out may
@@ -194,10 +211,13 @@ BOOL CALLBACK NoteWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
-// Runs the command line to its end, watching for windows of the process.
-int RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs) {
+// Runs the command line to its end, watching for windows of the process;
+// with elevatedFile, that file elevated, the command line its parameters.
+int RunAndWatch(const std::wstring& commandLine, DWORD timeoutMs, const std::wstring& elevatedFile = L"") {
     PROCESS_INFORMATION info = {};
-    if (!Start(commandLine, info)) return Fail(L"cannot start " + commandLine);
+    const bool started =
+        elevatedFile.empty() ? Start(commandLine, info) : StartElevated(elevatedFile, commandLine, info);
+    if (!started) return Fail(L"cannot start " + elevatedFile + L" " + commandLine);
     const Handle process(info.hProcess);
     const Handle thread(info.hThread);
     WindowsOfProcess search{info.dwProcessId, {}};
@@ -525,6 +545,9 @@ int wmain(int argc, wchar_t** argv) {
         const DWORD timeoutMs = TakeTimeout(first, argc, argv);
         if (first >= argc) return Usage();
         return RunAndWatch(command == L"run" ? JoinCommandLine(argv + first, argv + argc) : arg(first), timeoutMs);
+    }
+    if (command == L"run-elevated" && argc >= 3) {
+        return RunAndWatch(JoinCommandLine(argv + 3, argv + argc), 60000, arg(2));
     }
     if (command == L"start" && argc >= 3) {
         PROCESS_INFORMATION info = {};

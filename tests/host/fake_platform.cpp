@@ -1,5 +1,6 @@
 #include "tests/host/fake_platform.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -174,6 +175,20 @@ void ReleaseTakenMutex(MutexHandle mutex) {
 void CloseMutex(MutexHandle mutex) {
     fake::Record("CloseMutex", {fake::HandleName(mutex)});
     --g_state.mutexesAlive;
+}
+
+ProcessUser ReadProcessUser() { fake::Record("ReadProcessUser"); return g_state.script.processUser; }
+Elevation ReadProcessElevation() { fake::Record("ReadProcessElevation"); return g_state.script.elevation; }
+AccountName LookupAccountOfSid(const std::wstring& sid) {
+    fake::Record("LookupAccountOfSid", {sid});
+    return g_state.script.account;
+}
+AccountName ReadSessionUser() { fake::Record("ReadSessionUser"); return g_state.script.sessionUser; }
+SessionId ReadProcessSessionId() { fake::Record("ReadProcessSessionId"); return g_state.script.sessionId; }
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {  // ASCII is enough here
+    const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](wchar_t x, wchar_t y) { return upper(x) == upper(y); });
 }
 
 ResourceBytes LoadDataResource(ModuleHandle module, int id) {

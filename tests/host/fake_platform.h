@@ -45,6 +45,13 @@ struct Script {
 
     bool dllDirectoriesMissing = false;  // a Windows without SetDefaultDllDirectories
 
+    // A plain run of the session's own user; a fact cleared of `read` fails.
+    platform::ProcessUser processUser = {true, L"S-1-5-21-1-2-3-1001"};
+    platform::Elevation elevation = {true, false};
+    platform::AccountName account = {true, L"u1", L"PC"};
+    platform::AccountName sessionUser = {true, L"u1", L"PC"};
+    platform::SessionId sessionId = {true, 1};
+
     std::uint32_t mutexCreateError = 0;  // not 0: CreateMutexW fails with it
     std::uint32_t mutexWait = 0;  // WAIT_OBJECT_0
 

@@ -20,7 +20,7 @@ if __name__ == "__main__":
 # The services the program calls, and the C runtime that mingw-w64's static
 # runtime sits on; every one ships with Windows.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll",
-               "ole32.dll", "comctl32.dll", "msvcrt.dll"}
+               "ole32.dll", "comctl32.dll", "wtsapi32.dll", "msvcrt.dll"}
 
 HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x20, 0x40, 0x100
 SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x20000000, 0x80000000
@@ -151,7 +151,7 @@ class Imports(unittest.TestCase):
         # Everything else is delay-loaded, after the DLL search is restricted.
         self.assertEqual({dll.lower() for dll in self.table}, {"kernel32.dll", "msvcrt.dll"})
         self.assertEqual({dll.lower() for dll in self.delayed},
-                         {"advapi32.dll", "comctl32.dll", "ole32.dll", "shell32.dll", "user32.dll"})
+                         {"advapi32.dll", "comctl32.dll", "ole32.dll", "shell32.dll", "user32.dll", "wtsapi32.dll"})
 
     def test_starts_on_a_windows_without_set_default_dll_directories(self):
         # Windows 7 without its 2011 loader update lacks them: looked up at run time.
@@ -165,7 +165,9 @@ class Imports(unittest.TestCase):
         known = {"RegCloseKey", "RegCreateKeyExW", "RegDeleteTreeW", "RegDeleteValueW", "RegSetValueExW", 345,
                  "InitCommonControlsEx", "SHGetKnownFolderPath", "ShellExecuteW", "FindWindowW", "IsWindow",
                  "GetWindowThreadProcessId", "MessageBoxW", "PostMessageW", "CoCreateInstance", "CoInitializeEx",
-                 "CoTaskMemFree", "CoUninitialize"}
+                 "CoTaskMemFree", "CoUninitialize", "OpenProcessToken", "GetTokenInformation",
+                 "ConvertSidToStringSidW", "ConvertStringSidToSidW", "LookupAccountSidW",
+                 "WTSQuerySessionInformationW", "WTSFreeMemory"}
         called = {name or ordinal for _, entries in self.delayed.values() for name, ordinal in entries}
         self.assertEqual(called - known, set(), "not checked for floating-point arguments")
 

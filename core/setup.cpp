@@ -10,29 +10,33 @@ namespace {
 constexpr std::uint32_t kInitCommonControlsSize = 8;  // sizeof(INITCOMMONCONTROLSEX)
 constexpr std::uint32_t kStandardClasses = 0x4000;    // ICC_STANDARD_CLASSES
 
-// Before anything reads the lock or touches a file, the registry or a
-// running suite: a run for another account than the session's user would
-// install for nobody and report success.
+// A run refused before its mode says so under the caption of that mode.
+const wchar_t* RefusalCaption(const CommandLineSwitches& switches) {
+    return switches.uninstall ? kUninstallCaption : kInstallFailedCaption;
+}
+
+// A run for another account than the session's user would install for
+// nobody and report success.
 int RefuseOtherAccount(const SessionUserCheck& check, const CommandLineSwitches& switches) {
     if (!switches.silent && check.boxAllowed) {
         const std::wstring text = std::wstring(kOtherAccountText) + kOtherAccountRunAsLabel + check.runAs +
                                   kOtherAccountSessionLabel + check.sessionUser + kOtherAccountAdvice;
-        const wchar_t* caption = switches.uninstall ? kUninstallCaption : kInstallFailedCaption;
-        (void)platform::ShowMessageBox(text.c_str(), caption, kIconError);
+        (void)platform::ShowMessageBox(text.c_str(), RefusalCaption(switches), kIconError);
     }
     return kExitOtherAccount;
 }
 
-// Two runs at once would interleave their steps: two suites started, or an
-// uninstall's deletions followed by an install's registration. The second
-// run refuses instead of waiting, so that nothing ever blocks on another.
+// Whose run this is comes first, before the lock is read or anything is
+// touched. Then two runs at once would interleave their steps: two suites
+// started, or an uninstall's deletions followed by an install's
+// registration. The second run refuses instead of waiting, so that nothing
+// ever blocks on another.
 int RunOneMode(platform::ModuleHandle instance, const CommandLineSwitches& switches) {
     const SessionUserCheck check = CheckRunIsForSessionUser();
     if (check.refused) return RefuseOtherAccount(check, switches);
     const SetupLock lock = TakeSetupLock();
     if (lock.heldElsewhere) {
-        const wchar_t* caption = switches.uninstall ? kUninstallCaption : kInstallFailedCaption;
-        if (!switches.silent) (void)platform::ShowMessageBox(kSetupBusyText, caption, kIconWarning);
+        if (!switches.silent) (void)platform::ShowMessageBox(kSetupBusyText, RefusalCaption(switches), kIconWarning);
         return kExitSetupBusy;
     }
     return switches.uninstall ? RunUninstall(switches.silent) : RunInstall(instance, switches.silent);
